@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "environment/settings.h"
+#include "model/sync_set.h"
+#include "platform/contacts_folder.h"
+#include "platform/settings_store.h"
+
+namespace twinbook {
+
+// Everything a run shares between its phases and dialogs: the three contact
+// sets, the settings, the positions of the contact shown in the conflict
+// dialog and the names confirmed in the name change prompt. The program owns
+// one and hands it to every routine; nothing of it is global.
+struct RunState {
+  explicit RunState(std::string programFolder) : ProgramFolder(std::move(programFolder)) {}
+
+  // The folder of the running program, without a trailing separator.
+  std::string ProgramFolder;
+
+  SyncSet OutlookSet;
+  SyncSet PhoneBookSet;
+  SyncSet SyncDatabaseSet;
+
+  Settings settings;
+
+  std::int16_t ConflictOutlookIndex = 0;
+  std::int16_t ConflictPhoneBookIndex = 0;
+  std::int16_t ConflictSyncIndex = 0;
+
+  std::string NewFirstName;
+  std::string NewLastName;
+  std::string NewFileAs;
+  std::string NewFullName;
+
+  std::string ManagerPath;
+
+  // Contacts found not taking part while loading, with the folder they came
+  // from. They are rewritten as excluded only once all three stores have
+  // loaded, so that a run stopped by bad input writes nothing.
+  std::unique_ptr<ContactsFolder> LoadedContacts;
+  std::vector<std::unique_ptr<ContactItem>> ExcludedContacts;
+
+  // Set while StartSync runs, so that a second Start (possible while the run
+  // waits for the PhoneBook Manager or shows a dialog) is refused.
+  bool RunInProgress = false;
+};
+
+// Empties the three sets, clears the conflict positions and the new names
+// (NewFullName keeps its value), sets ManagerPath and reloads the settings.
+void ResetSyncState(RunState& state, SettingsStore& store);
+
+}  // namespace twinbook

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/settings_store.h"
+
+namespace twinbook {
+
+inline constexpr const char* kSettingsSection = "Settings";
+
+// The settings as a run uses them, loaded and repaired.
+struct Settings {
+  std::string NameField = "File As";
+  std::uint8_t MaskOption = 2;
+  std::string PhoneBookPath;
+  std::string SyncPath;
+  std::string LogPath;
+  bool PMBefore = true;
+  bool PMAfter = true;
+  std::int32_t NameLimit = 0;
+  std::int32_t NumberLimit = 250;
+  // The folder of vCard files that stands for the desktop's Contacts folder.
+  std::string ContactsPath;
+};
+
+// Default paths, all inside the Data folder beside the program.
+std::string DefaultPhoneBookPath(const std::string& programFolder);
+std::string DefaultSyncPath(const std::string& programFolder);
+std::string DefaultLogPath(const std::string& programFolder);
+std::string DefaultContactsPath(const std::string& programFolder);
+std::string DefaultManagerPath(const std::string& programFolder);
+
+// Reads every key with its default and repairs what a run cannot use. A stored
+// value that does not convert to the key's type counts as absent.
+Settings LoadSettings(SettingsStore& store, const std::string& programFolder);
+
+// What the Options dialog hands over to be saved: its fields as typed.
+struct SettingsForm {
+  std::string NameField;
+  int MaskOption = 0;
+  std::string NameLimitText;
+  std::string NumberLimitText;
+  bool PMBefore = false;
+  bool PMAfter = false;
+  std::string PhoneBookPath;
+  std::string SyncPath;
+  std::string LogPath;
+  std::string ContactsPath;
+};
+
+inline constexpr const char* kNotNumericMessage =
+    "The quantities for the phone limitations must be numeric values.";
+inline constexpr const char* kNamesAboveNumbersMessage =
+    "The quantity limit for names cannot be greater than the quantity limit for numbers.";
+
+// Validates the form and, when it is valid, writes every key and returns
+// nullopt. Otherwise writes nothing and returns the message to show.
+std::optional<std::string> SaveSettings(SettingsStore& store, const SettingsForm& form,
+                                        const std::string& managerPath);
+
+// True when every character is a decimal digit; true for "".
+bool IsAllDigits(const std::string& text);
+
+}  // namespace twinbook

@@ -1,0 +1,26 @@
+#include <QApplication>
+
+#include "environment/run_state.h"
+#include "platform/platform.h"
+#include "platform/qt_process_launcher.h"
+#include "platform/qt_settings_store.h"
+#include "platform/sqlite_database.h"
+#include "platform/vcard_contact_store.h"
+#include "ui/main_window.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Twinbook");
+  QApplication::setOrganizationName("Twinbook");
+
+  twinbook::SqliteDatabaseEngine databases;
+  twinbook::VCardContactStore contacts;
+  twinbook::QtSettingsStore settings;
+  twinbook::QtProcessLauncher launcher;
+  twinbook::Platform platform{databases, contacts, settings, launcher};
+
+  twinbook::RunState state(QApplication::applicationDirPath().toStdString());
+  twinbook::MainWindow window(state, platform);
+  window.show();
+  return app.exec();
+}

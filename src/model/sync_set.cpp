@@ -1,0 +1,72 @@
+#include "model/sync_set.h"
+
+#include <stdexcept>
+
+namespace twinbook {
+
+void SyncSet::CheckPosition(int position, const char* operation) const {
+  if (position < 1 || position > Count()) {
+    throw std::out_of_range(std::string("Invalid position ") + std::to_string(position) + " for " +
+                            operation + " in a set of " + std::to_string(Count()) + " records");
+  }
+}
+
+SyncObject& SyncSet::Item(int position) {
+  CheckPosition(position, "Item");
+  return *records_[static_cast<size_t>(position - 1)];
+}
+
+const SyncObject& SyncSet::Item(int position) const {
+  CheckPosition(position, "Item");
+  return *records_[static_cast<size_t>(position - 1)];
+}
+
+void SyncSet::Remove(int position) {
+  CheckPosition(position, "Remove");
+  records_.erase(records_.begin() + (position - 1));
+}
+
+SyncObject& SyncSet::Append() {
+  records_.push_back(std::make_unique<SyncObject>());
+  return *records_.back();
+}
+
+SyncObject& SyncSet::CloneNew(const SyncObject& source) {
+  // Copy before appending: `source` may belong to this very set.
+  SyncObject copy = source;
+  copy.Flag = "N";
+  records_.push_back(std::make_unique<SyncObject>(std::move(copy)));
+  return *records_.back();
+}
+
+namespace {
+
+int FindLast(const SyncSet& set, const std::string& text, std::string SyncObject::*field) {
+  int answer = 0;
+  int position = 1;
+  for (const SyncObject& record : set) {
+    if (record.*field == text) {
+      answer = position;
+    }
+    ++position;
+  }
+  return answer;
+}
+
+}  // namespace
+
+int FindByContactID(const std::string& id, const SyncSet& set) {
+  return FindLast(set, id, &SyncObject::ContactID);
+}
+
+int FindByContactName(const std::string& name, const SyncSet& set) {
+  return FindLast(set, name, &SyncObject::ContactName);
+}
+
+void ClearSet(SyncSet& set) {
+  while (set.Count() >= 1) {
+    set.Remove(set.Count());
+  }
+}
+
+}  // namespace twinbook

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace twinbook {
+
+// The string properties of a contact that the program reads and writes.
+enum class ContactProperty {
+  FullName,
+  FirstName,
+  LastName,
+  NickName,
+  FileAs,
+  Email1Address,
+  Email1AddressType,
+  Email1DisplayName,
+  BusinessTelephoneNumber,
+  Business2TelephoneNumber,
+  BusinessFaxNumber,
+  HomeTelephoneNumber,
+  MobileTelephoneNumber,
+  PagerNumber,
+  OtherTelephoneNumber,
+  User1,
+  User2,
+  User3,
+  User4,
+};
+
+// The property's name as filters spell it ("FileAs", "User3", ...).
+std::string_view PropertyName(ContactProperty property);
+// The property a filter names, compared without regard to letter case
+// ("Nickname" is NickName), or nullopt for an unknown name.
+std::optional<ContactProperty> PropertyNamed(std::string_view name);
+
+// The type name of contact items; distribution lists and anything else have
+// another type name and take no part in synchronisation.
+inline constexpr std::string_view kContactItemType = "ContactItem";
+
+// Thrown by every contacts operation that fails. The message names the folder
+// or the item (its file) and what went wrong.
+class ContactsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One item of the contacts folder. Property reads and writes work on the
+// item in memory; nothing reaches the folder until Save() or Delete().
+class ContactItem {
+ public:
+  virtual ~ContactItem() = default;
+
+  // "ContactItem" for a contact, another name for distribution lists.
+  virtual std::string TypeName() const = 0;
+
+  // The property's value; an unset property reads as "".
+  virtual std::string Get(ContactProperty property) const = 0;
+  // Sets the property; "" clears it.
+  virtual void Set(ContactProperty property, const std::string& value) = 0;
+
+  // Stores the item in the folder at once (adding it when it was created with
+  // CreateItem). Saving an item whose content did not change writes nothing.
+  virtual void Save() = 0;
+  // Removes the item from the folder at once.
+  virtual void Delete() = 0;
+
+  // Where the item lives, for messages (its file name).
+  virtual std::string Describe() const = 0;
+};
+
+// A folder of contact items, like the desktop's default Contacts folder.
+class ContactsFolder {
+ public:
+  virtual ~ContactsFolder() = default;
+
+  // Items in the folder's stable listing order, positions 1 to Count().
+  virtual int Count() = 0;
+  // Throws ContactsError naming the item when it cannot be read, and
+  // std::out_of_range for a position outside 1..Count().
+  virtual std::unique_ptr<ContactItem> Item(int position) = 0;
+
+  // The first item in listing order that matches `filter`, or nullptr.
+  // Filter syntax: "[Property] = 'value'" terms (a '' inside the quotes
+  // stands for one quote) joined by "and" and "or", with parentheses; texts
+  // compare without regard to letter case. Throws ContactsError for a
+  // malformed filter or an unknown property.
+  virtual std::unique_ptr<ContactItem> Find(const std::string& filter) = 0;
+
+  // A new, empty contact that Save() adds to the folder.
+  virtual std::unique_ptr<ContactItem> CreateItem() = 0;
+};
+
+// Opens contacts folders.
+class ContactStore {
+ public:
+  virtual ~ContactStore() = default;
+
+  // Opens the folder at `path`. Throws ContactsError naming the path when it
+  // is missing or cannot be listed: an empty answer would read as every
+  // contact deleted.
+  virtual std::unique_ptr<ContactsFolder> OpenFolder(const std::string& path) = 0;
+};
+
+// Doubles every single quote, so that any text can stand between the quotes
+// of a filter and only ever mean itself.
+std::string QuoteFilterValue(std::string_view value);
+
+}  // namespace twinbook

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+
+namespace twinbook {
+
+// A value read from or written to a column: null, a whole number, a real or a
+// text. Writes are converted to the column's type by the database; a value
+// the column cannot take makes Update() fail.
+using FieldValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+inline bool IsNull(const FieldValue& value) {
+  return std::holds_alternative<std::monostate>(value);
+}
+
+// Thrown by every database operation that fails. The message names the file,
+// and the table, column or row where there is one.
+class DatabaseError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A live cursor over the rows of one table in stored (rowid) order.
+//
+// The cursor holds the rowid of its current row, and every move asks the file
+// for the next or previous row that exists now: a walk stays valid across a
+// row just deleted at the cursor, rows added during a walk show up at its end,
+// and changes made through another connection are seen by the next move.
+//
+// Every Update() and Delete() is committed at once, on its own; there is no
+// transaction spanning two rows.
+class Table {
+ public:
+  virtual ~Table() = default;
+
+  // True past the last row, and on an empty table.
+  virtual bool IsEOF() const = 0;
+  // True before the first row, and on an empty table.
+  virtual bool IsBOF() const = 0;
+
+  // Go to the smallest / largest rowid present (EOF and BOF when there is none).
+  virtual void MoveFirst() = 0;
+  virtual void MoveLast() = 0;
+  // Go to the next larger / smaller rowid present; past the end sets EOF,
+  // before the start sets BOF. REQUIRES: !IsEOF() / !IsBOF().
+  virtual void MoveNext() = 0;
+  virtual void MovePrevious() = 0;
+
+  // The current row's value of `column` (while adding or editing: the value
+  // as set so far). Throws DatabaseError when the column does not exist or
+  // there is no current row.
+  virtual FieldValue Field(const std::string& column) const = 0;
+
+  // Starts a new row; unset columns take the table's defaults. The cursor's
+  // position is unchanged until Update().
+  virtual void AddNew() = 0;
+  // Opens the current row for change. REQUIRES: a current row.
+  virtual void Edit() = 0;
+  // Sets a column of the row being added or edited. Throws DatabaseError
+  // when the column does not exist or no row is being added or edited.
+  virtual void SetField(const std::string& column, FieldValue value) = 0;
+  // Stores the row being added or edited and commits it. After AddNew the
+  // cursor stays where it was. Throws DatabaseError (naming table and column
+  // where known) when the database refuses the row; the row is then not
+  // stored and the edit is abandoned.
+  virtual void Update() = 0;
+  // Deletes the current row and commits. The cursor keeps its place (between
+  // the neighbours) until the next move.
+  virtual void Delete() = 0;
+};
+
+// One open database file.
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  // A cursor over every row of `table`. Throws DatabaseError naming the table
+  // and the file when the table does not exist.
+  virtual std::unique_ptr<Table> OpenTable(const std::string& table) = 0;
+
+  // A cursor over the rows of `table` whose `column` equals `value`, in the
+  // same order and with the same live behaviour as OpenTable: it yields
+  // exactly the rows that a full walk skipping the others would visit. It
+  // lets a writer look at one contact's rows without walking the whole table.
+  virtual std::unique_ptr<Table> OpenTableWhere(const std::string& table, const std::string& column,
+                                                const FieldValue& value) = 0;
+};
+
+// Opens database files. Never creates one.
+class DatabaseEngine {
+ public:
+  virtual ~DatabaseEngine() = default;
+
+  // Opens the existing file at `path` for reading and writing. Throws
+  // DatabaseError naming the path when it is missing or is not a database.
+  virtual std::unique_ptr<Database> OpenDatabase(const std::string& path) = 0;
+};
+
+}  // namespace twinbook

@@ -1,0 +1,7 @@
+#include "stores/outlook_writer.h"
+
+namespace twinbook {
+
+void WriteOutlookContacts(RunContext&) {}
+
+}  // namespace twinbook

@@ -1,0 +1,7 @@
+#include "stores/phonebook_import.h"
+
+namespace twinbook {
+
+void LoadPhoneBookRecords(RunContext&) {}
+
+}  // namespace twinbook

@@ -1,0 +1,7 @@
+#include "stores/phonebook_writer.h"
+
+namespace twinbook {
+
+void WritePhoneBookDatabase(RunContext&) {}
+
+}  // namespace twinbook

@@ -1,0 +1,9 @@
+#include "stores/sync_database.h"
+
+namespace twinbook {
+
+void LoadSyncRecords(RunContext&) {}
+
+void WriteSyncDatabase(RunContext&) {}
+
+}  // namespace twinbook

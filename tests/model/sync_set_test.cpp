@@ -1,0 +1,109 @@
+#include "model/sync_set.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace twinbook {
+namespace {
+
+SyncSet SetOf(std::initializer_list<std::pair<const char*, const char*>> idsAndNames) {
+  SyncSet set;
+  for (const auto& [id, name] : idsAndNames) {
+    SyncObject& record = set.Append();
+    record.ContactID = id;
+    record.ContactName = name;
+  }
+  return set;
+}
+
+TEST(SyncSetTest, NewRecordIsEmpty) {
+  SyncSet set;
+  EXPECT_EQ(set.Append(), SyncObject{});
+}
+
+TEST(SyncSetTest, LookupsReturnTheLastMatchOrZero) {
+  SyncSet set = SetOf({{"1", "Ann"}, {"7", "Bob"}, {"", "Ann"}, {"9", "Cy"}, {"7", "Dee"}});
+  EXPECT_EQ(FindByContactID("7", set), 5);
+  EXPECT_EQ(FindByContactName("Ann", set), 3);
+  EXPECT_EQ(FindByContactID("", set), 3);
+  EXPECT_EQ(FindByContactID("07", set), 0);
+  EXPECT_EQ(FindByContactName("ann", set), 0);
+  EXPECT_EQ(FindByContactName("Ann ", set), 0);
+  EXPECT_EQ(FindByContactID("7", SyncSet{}), 0);
+}
+
+TEST(SyncSetTest, RemoveShiftsLaterRecordsDown) {
+  SyncSet set = SetOf({{"1", "A"}, {"2", "B"}, {"3", "C"}});
+  set.Remove(1);
+  ASSERT_EQ(set.Count(), 2);
+  EXPECT_EQ(set.Item(1).ContactID, "2");
+  EXPECT_EQ(set.Item(2).ContactID, "3");
+  EXPECT_EQ(FindByContactID("3", set), 2);
+}
+
+TEST(SyncSetTest, PositionsOutsideTheSetAreErrorsNamingThem) {
+  SyncSet set = SetOf({{"1", "A"}, {"2", "B"}});
+  for (int bad : {0, -1, 3}) {
+    try {
+      set.Item(bad);
+      FAIL() << "no error for position " << bad;
+    } catch (const std::out_of_range& error) {
+      EXPECT_NE(std::string(error.what()).find("position " + std::to_string(bad)),
+                std::string::npos)
+          << error.what();
+    }
+    EXPECT_THROW(set.Remove(bad), std::out_of_range);
+  }
+  EXPECT_EQ(set.Count(), 2);
+}
+
+TEST(SyncSetTest, CloneNewCopiesTheDataFlagsNAndLeavesTheSourceAlone) {
+  SyncSet from;
+  SyncObject& source = from.Append();
+  source = SyncObject{"12", "Ann", "w2", "dc", "h", "w1", "m", "f", "p", "o", "e",
+                      "1",  "2",   "3",  "4",  "5", "6",  "7", "8", "9", "M"};
+  SyncSet to;
+  to.Append().ContactID = "first";
+  SyncObject& clone = to.CloneNew(source);
+
+  SyncObject expected = source;
+  expected.Flag = "N";
+  EXPECT_EQ(clone, expected);
+  EXPECT_EQ(source.Flag, "M");
+  EXPECT_EQ(&to.Item(2), &clone);
+}
+
+TEST(SyncSetTest, RecordsAreSharedNotCopied) {
+  SyncSet set = SetOf({{"1", "A"}});
+  SyncObject& held = set.Item(1);
+  for (int i = 0; i < 100; ++i) {
+    set.Append();  // appends must not move the records already handed out
+  }
+  held.Flag = "W";
+  EXPECT_EQ(set.Item(1).Flag, "W");
+  for (SyncObject& record : set) {
+    record.Flag = "D";
+  }
+  EXPECT_EQ(held.Flag, "D");
+}
+
+TEST(SyncSetTest, EnumerationIsInPositionOrder) {
+  SyncSet set = SetOf({{"3", "C"}, {"1", "A"}, {"2", "B"}});
+  std::string order;
+  for (const SyncObject& record : set) {
+    order += record.ContactID;
+  }
+  EXPECT_EQ(order, "312");
+}
+
+TEST(SyncSetTest, ClearSetEmptiesTheSet) {
+  SyncSet set = SetOf({{"1", "A"}, {"2", "B"}, {"3", "C"}});
+  ClearSet(set);
+  EXPECT_EQ(set.Count(), 0);
+  ClearSet(set);
+  EXPECT_EQ(set.Count(), 0);
+}
+
+}  // namespace
+}  // namespace twinbook

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "environment/user_view.h"
+
+namespace twinbook::testing {
+
+// A UserView for tests: records everything shown and answers the dialogs
+// from scripts. A dialog asked for with an empty script counts as closed
+// without an answer.
+class ScriptedView : public UserView {
+ public:
+  void SetStatus(const std::string& text) override { statuses.push_back(text); }
+  void HidePhaseLabels() override;
+  void ShowPhaseStart(Phase phase) override;
+  void ShowPhaseDone(Phase phase) override;
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override;
+  std::optional<NameValues> AskNewName(const NameValues& proposal,
+                                       const std::string& nameField) override;
+  void ProcessEvents() override;
+  bool QuitRequested() const override { return quit; }
+
+  std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
+  bool StartShown(Phase phase) const { return startShown[static_cast<size_t>(phase)]; }
+  bool DoneShown(Phase phase) const { return doneShown[static_cast<size_t>(phase)]; }
+
+  // What was shown.
+  std::vector<std::string> statuses;
+  std::vector<std::string> messages;
+  std::vector<std::string> labelEvents;  // "show LoadingOutlook", "hide all", ...
+  std::vector<ConflictQuestion> conflictsAsked;
+  std::vector<std::pair<NameValues, std::string>> namesAsked;
+  int eventsProcessed = 0;
+  std::array<bool, kPhaseCount> startShown{};
+  std::array<bool, kPhaseCount> doneShown{};
+
+  // The answers, taken from the front. A function answer sees the question.
+  std::deque<std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)>> conflictScript;
+  std::deque<std::optional<NameValues>> nameScript;
+  // Called on every ProcessEvents, e.g. to quit in the middle of a wait.
+  std::function<void(ScriptedView&)> onProcessEvents;
+
+  bool quit = false;
+
+  // Answers for the conflict script.
+  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> KeepOutlook();
+  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> KeepPhoneBook();
+  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> Close();
+};
+
+}  // namespace twinbook::testing
