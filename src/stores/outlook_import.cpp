@@ -1,9 +1,106 @@
 #include "stores/outlook_import.h"
 
+#include "stores/speed_tags.h"
+
 namespace twinbook {
+
+namespace {
+
+// ASCII letters only: a multi-byte character must never be altered.
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return text;
+}
+
+std::string NameOf(const ContactItem& item, const std::string& nameField) {
+  if (nameField == "File As") {
+    return item.Get(ContactProperty::FileAs);
+  }
+  if (nameField == "Full Name") {
+    return item.Get(ContactProperty::FullName);
+  }
+  if (nameField == "Nickname") {
+    return item.Get(ContactProperty::NickName);
+  }
+  return "";
+}
+
+// The phone keeps Internet addresses. A directory-style address (one holding
+// "/" or "=") is replaced by its display name, or by the address in
+// parentheses inside the display name. Without a display name there is
+// nothing better to take, so the address is kept as it is.
+std::string EmailOf(const ContactItem& item) {
+  std::string address = Lower(item.Get(ContactProperty::Email1Address));
+  if (address.find_first_of("/=") == std::string::npos) {
+    return address;
+  }
+  std::string display = Lower(item.Get(ContactProperty::Email1DisplayName));
+  if (display.empty()) {
+    return address;
+  }
+  size_t open = display.find('(');
+  if (open == std::string::npos) {
+    return display;
+  }
+  size_t close = display.find(')', open + 1);
+  if (close == std::string::npos) {
+    return display.substr(open + 1);
+  }
+  return display.substr(open + 1, close - open - 1);
+}
+
+}  // namespace
 
 void LoadOutlookContacts(RunContext&) {}
 
 void RewriteExcludedContacts(RunContext&) {}
+
+bool IsIncluded(const std::string& user2) {
+  std::string upper = Upper(user2);
+  return upper == "Y" || upper == "YES";
+}
+
+std::string DigitsOnly(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    }
+  }
+  return digits;
+}
+
+SyncObject& ImportOutlookData(SyncSet& set, const ContactItem& item, const std::string& nameField) {
+  SyncObject record;
+  record.ContactID = item.Get(ContactProperty::User3);
+  record.ContactName = NameOf(item, nameField);
+  record.Work2Number = DigitsOnly(item.Get(ContactProperty::Business2TelephoneNumber));
+  record.DCNumber = item.Get(ContactProperty::User1);
+  record.HomeNumber = DigitsOnly(item.Get(ContactProperty::HomeTelephoneNumber));
+  record.Work1Number = DigitsOnly(item.Get(ContactProperty::BusinessTelephoneNumber));
+  record.MobileNumber = DigitsOnly(item.Get(ContactProperty::MobileTelephoneNumber));
+  record.FaxNumber = DigitsOnly(item.Get(ContactProperty::BusinessFaxNumber));
+  record.PagerNumber = DigitsOnly(item.Get(ContactProperty::PagerNumber));
+  record.OtherNumber = DigitsOnly(item.Get(ContactProperty::OtherTelephoneNumber));
+  record.EmailAddress = EmailOf(item);
+  ApplySpeedTagText(record, item.Get(ContactProperty::User4));
+  record.Flag = "";
+  SyncObject& appended = set.Append();
+  appended = std::move(record);
+  return appended;
+}
 
 }  // namespace twinbook
