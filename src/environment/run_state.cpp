@@ -8,6 +8,7 @@ void ResetSyncState(RunState& state, SettingsStore& store) {
   ClearSet(state.SyncDatabaseSet);
   state.ExcludedContacts.clear();
   state.LoadedContacts.reset();
+  state.PhoneBookWriteFailed.clear();
   state.ConflictOutlookIndex = 0;
   state.ConflictPhoneBookIndex = 0;
   state.ConflictSyncIndex = 0;

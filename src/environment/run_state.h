@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct RunState {
   // loaded, so that a run stopped by bad input writes nothing.
   std::unique_ptr<ContactsFolder> LoadedContacts;
   std::vector<std::unique_ptr<ContactItem>> ExcludedContacts;
+
+  // Contacts whose change the phone book did not take in this run. Their
+  // sync rows are left as they were, so the next run tries again.
+  std::set<std::string> PhoneBookWriteFailed;
 
   // Set while StartSync runs, so that a second Start (possible while the run
   // waits for the PhoneBook Manager or shows a dialog) is refused.

@@ -1,5 +1,6 @@
 #include "stores/outlook_import.h"
 
+#include "stores/field_reading.h"
 #include "stores/speed_tags.h"
 
 namespace twinbook {
@@ -64,9 +65,42 @@ std::string EmailOf(const ContactItem& item) {
 
 }  // namespace
 
-void LoadOutlookContacts(RunContext&) {}
+void LoadOutlookContacts(RunContext& context) {
+  std::unique_ptr<ContactsFolder> folder =
+      context.platform.contacts.OpenFolder(context.settings().ContactsPath);
+  const int count = folder->Count();
+  for (int position = 1; position <= count; ++position) {
+    std::unique_ptr<ContactItem> item = folder->Item(position);
+    if (item->TypeName() != kContactItemType) {
+      continue;  // distribution lists take no part
+    }
+    if (!IsIncluded(item->Get(ContactProperty::User2))) {
+      context.state.ExcludedContacts.push_back(std::move(item));
+      continue;
+    }
+    // The ID ties the card to its phone book rows by number. A hand-edited
+    // "07" would be stored as 7 and never match again: the contact would be
+    // deleted and added anew on every run.
+    std::string id = item->Get(ContactProperty::User3);
+    if (!id.empty() && !IsCanonicalContactID(id)) {
+      throw ContactsError(item->Describe() + ": its contact ID (User3) '" + id +
+                          "' is not a positive whole number in plain decimal");
+    }
+    ImportOutlookData(context.state.OutlookSet, *item, context.settings().NameField);
+  }
+  context.state.LoadedContacts = std::move(folder);
+}
 
-void RewriteExcludedContacts(RunContext&) {}
+void RewriteExcludedContacts(RunContext& context) {
+  for (std::unique_ptr<ContactItem>& item : context.state.ExcludedContacts) {
+    item->Set(ContactProperty::User2, "No");
+    item->Set(ContactProperty::User3, "");
+    item->Set(ContactProperty::User4, "");
+    item->Save();
+  }
+  context.state.ExcludedContacts.clear();
+  context.state.LoadedContacts.reset();
+}
 
 bool IsIncluded(const std::string& user2) {
   std::string upper = Upper(user2);

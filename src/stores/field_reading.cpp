@@ -1,0 +1,108 @@
+#include "stores/field_reading.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace twinbook {
+
+namespace {
+
+// Whole doubles as plain decimal digits; others in the shortest form that
+// reads back the same.
+std::string DecimalText(double value) {
+  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e18) {
+    return std::to_string(static_cast<long long>(value));
+  }
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+std::string Describe(const FieldValue& value) {
+  if (IsNull(value)) {
+    return "null";
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return "the text '" + *text + "'";
+  }
+  if (const auto* number = std::get_if<double>(&value)) {
+    return "the number " + DecimalText(*number);
+  }
+  return "the number " + std::to_string(std::get<std::int64_t>(value));
+}
+
+}  // namespace
+
+void RowReader::Fail(const std::string& column, const std::string& problem) const {
+  throw DatabaseError("Row " + std::to_string(row_) + " of table " + tableName_ + " in " + path_ +
+                      ": column " + column + " " + problem);
+}
+
+std::string RowReader::WholeNumber(const std::string& column) const {
+  FieldValue value = table_.Field(column);
+  if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+    return std::to_string(*integer);
+  }
+  if (const auto* real = std::get_if<double>(&value)) {
+    if (std::isfinite(*real) && *real == std::floor(*real) && std::fabs(*real) < 1e18) {
+      return std::to_string(static_cast<long long>(*real));
+    }
+  }
+  Fail(column, "holds " + Describe(value) + " where a whole number belongs");
+}
+
+std::string RowReader::ContactID(const std::string& column) const {
+  std::string id = WholeNumber(column);
+  if (!IsCanonicalContactID(id)) {
+    Fail(column, "holds " + id + " where a positive contact ID belongs");
+  }
+  return id;
+}
+
+std::string RowReader::WholeNumberOrEmpty(const std::string& column) const {
+  FieldValue value = table_.Field(column);
+  if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+    return std::to_string(*integer);
+  }
+  if (const auto* real = std::get_if<double>(&value)) {
+    if (std::isfinite(*real) && *real == std::floor(*real) && std::fabs(*real) < 1e18) {
+      return std::to_string(static_cast<long long>(*real));
+    }
+  }
+  return "";
+}
+
+std::string RowReader::Text(const std::string& column) const {
+  FieldValue value = table_.Field(column);
+  if (IsNull(value)) {
+    Fail(column, "is null where a text belongs");
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return *text;
+  }
+  if (const auto* real = std::get_if<double>(&value)) {
+    return DecimalText(*real);
+  }
+  return std::to_string(std::get<std::int64_t>(value));
+}
+
+std::string RowReader::TextOrEmpty(const std::string& column) const {
+  if (IsNull(table_.Field(column))) {
+    return "";
+  }
+  return Text(column);
+}
+
+bool IsCanonicalContactID(const std::string& id) {
+  if (id.empty() || id.size() > 18 || id[0] == '0') {
+    return false;
+  }
+  for (char c : id) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace twinbook
