@@ -10,8 +10,10 @@
 namespace twinbook {
 
 // A value read from or written to a column: null, a whole number, a real or a
-// text. Writes are converted to the column's type by the database; a value
-// the column cannot take makes Update() fail.
+// text. Writes are converted to the column's type by the database (a whole
+// number column takes 7.0 and " 7 " as 7, a text column takes 7 as "7"); a
+// value the column cannot take ("abc" or "" for a whole number) is refused
+// by SetField().
 using FieldValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 inline bool IsNull(const FieldValue& value) {
@@ -30,15 +32,19 @@ class DatabaseError : public std::runtime_error {
 // The cursor holds the rowid of its current row, and every move asks the file
 // for the next or previous row that exists now: a walk stays valid across a
 // row just deleted at the cursor, rows added during a walk show up at its end,
-// and changes made through another connection are seen by the next move.
+// and changes made through another connection of this program are seen by
+// the next move. Changes made by another program while a walk is under way
+// are seen no later than the next MoveFirst() or MoveLast().
 //
 // Every Update() and Delete() is committed at once, on its own; there is no
-// transaction spanning two rows.
+// transaction spanning two rows, and another connection sees the change as
+// soon as the call returns. Any move abandons a row being added or edited.
 class Table {
  public:
   virtual ~Table() = default;
 
-  // True past the last row, and on an empty table.
+  // True past the last row, and on an empty table. A row added to an empty
+  // table clears IsBOF() but leaves IsEOF() set until the next move.
   virtual bool IsEOF() const = 0;
   // True before the first row, and on an empty table.
   virtual bool IsBOF() const = 0;
@@ -62,12 +68,17 @@ class Table {
   // Opens the current row for change. REQUIRES: a current row.
   virtual void Edit() = 0;
   // Sets a column of the row being added or edited. Throws DatabaseError
-  // when the column does not exist or no row is being added or edited.
+  // when the column does not exist, no row is being added or edited, or the
+  // column cannot take the value (naming table, column and value); the column
+  // then keeps what it had (its default in a new row), and the row can still
+  // be stored with its other values.
   virtual void SetField(const std::string& column, FieldValue value) = 0;
-  // Stores the row being added or edited and commits it. After AddNew the
-  // cursor stays where it was. Throws DatabaseError (naming table and column
-  // where known) when the database refuses the row; the row is then not
-  // stored and the edit is abandoned.
+  // Stores the row being added or edited and commits it. Only the columns
+  // set are written: the others keep their values (or take their defaults).
+  // After AddNew the cursor stays where it was; after Edit it stays on the
+  // row, whose fields then read as stored. Throws DatabaseError (naming table
+  // and row or column where known) when the database refuses the row; the
+  // row is then not stored and the edit is abandoned.
   virtual void Update() = 0;
   // Deletes the current row and commits. The cursor keeps its place (between
   // the neighbours) until the next move.
@@ -87,6 +98,9 @@ class Database {
   // same order and with the same live behaviour as OpenTable: it yields
   // exactly the rows that a full walk skipping the others would visit. It
   // lets a writer look at one contact's rows without walking the whole table.
+  // Numbers compare by value (7 finds 7 and 7.0); null finds the nulls.
+  // Throws DatabaseError naming the table, the column and the file when one
+  // of them does not exist.
   virtual std::unique_ptr<Table> OpenTableWhere(const std::string& table, const std::string& column,
                                                 const FieldValue& value) = 0;
 };

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/database.h"
+
+namespace twinbook {
+
+struct SqliteStatementDeleter {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteStatementDeleter>;
+
+// Double-quotes an SQL identifier, so any table or column name is safe in SQL.
+std::string QuoteIdentifier(const std::string& name);
+
+// True when two SQL identifiers name the same thing (SQLite folds ASCII case only).
+bool SameIdentifier(const std::string& a, const std::string& b);
+
+// Binds `value` to parameter `index` of `statement`.
+void BindValue(sqlite3_stmt* statement, int index, const FieldValue& value);
+
+// Column `index` of the current result row of `statement`.
+FieldValue ColumnValue(sqlite3_stmt* statement, int index);
+// The same, reusing the storage of `target` for texts.
+void ReadColumnInto(sqlite3_stmt* statement, int index, FieldValue& target);
+
+// A text for messages: texts in double quotes, numbers as written, "null".
+std::string DescribeValue(const FieldValue& value);
+
+// A count of the changes committed through every connection of this process.
+// Cursors compare it between moves: when it moved, the row they stepped to
+// next may be stale, so they seek afresh.
+std::uint64_t CommittedChangeCount();
+
+// One open database file: the connection, its settings and the statements
+// shared by every cursor on it. Cursors hold it by shared_ptr, so it lives as
+// long as the last of them.
+class SqliteConnection {
+ public:
+  // Opens the existing file at `path` for reading and writing; never creates
+  // one. Throws DatabaseError naming the path when the file is missing, is
+  // not a database, or can only be read.
+  static std::shared_ptr<SqliteConnection> Open(const std::string& path);
+
+ private:
+  struct Key {};
+
+ public:
+  // Only Open() can make the key, so only Open() makes connections.
+  SqliteConnection(Key, sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  ~SqliteConnection();
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
+  std::string LastError() const { return sqlite3_errmsg(db_); }
+
+  // A new statement; throws DatabaseError starting with `context`.
+  SqliteStatement Prepare(const std::string& sql, const std::string& context) const;
+  // A statement kept for reuse; the caller resets it after use.
+  sqlite3_stmt* Cached(const std::string& sql, const std::string& context);
+
+  // Called before every write. The first one puts the file into WAL mode
+  // (see the .cpp). Each write runs in autocommit mode and is committed
+  // when its statement ends, whatever statements are still reading.
+  void BeginWrite();
+  // Called after every write, whether it succeeded or not: cursors that
+  // are stepping through a table then know to seek afresh.
+  void EndWrite();
+
+  // The number `text` stands for, as SQLite's numeric affinity reads it
+  // (leading and trailing blanks allowed, "7", "7.5", "1e3"), or nothing
+  // when it is not a number ("", "abc", "0x10", "7 apples").
+  std::optional<FieldValue> TextAsNumber(const std::string& text);
+  // `value` as SQLite writes a number as text ("7", "7.5", "7.0").
+  std::string NumberAsText(const FieldValue& value);
+  // The value of a constant SQL expression, such as a column's default.
+  FieldValue Evaluate(const std::string& expression);
+
+ private:
+  sqlite3* db_;
+  std::string path_;
+  bool journalChecked_ = false;
+  std::map<std::string, SqliteStatement> cache_;
+};
+
+}  // namespace twinbook

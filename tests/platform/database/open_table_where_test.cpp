@@ -1,0 +1,148 @@
+// OpenTableWhere is a fast way to do what a full walk does while skipping
+// other rows: checked against that walk on random tables, with rows deleted,
+// added and changed during the walks.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "database_test_support.h"
+#include "platform/sqlite_database.h"
+
+namespace twinbook {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::RawConnection;
+using testing::TempDir;
+using testing::Text;
+
+constexpr int kRows = 400;
+
+std::string RandomRows(unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string sql;
+  for (int i = 0; i < kRows; ++i) {
+    const int id = static_cast<int>(rng() % 21);  // 0 stands for a null ID
+    sql += "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType) VALUES (" +
+           (id == 0 ? std::string("NULL") : std::to_string(id % 5 + 1)) + ", 'Name', 'r" +
+           std::to_string(i) + "', 4);";
+  }
+  return sql;
+}
+
+bool Matches(Table& table, std::int64_t target) {
+  const FieldValue id = table.Field("ContactID");
+  return std::holds_alternative<std::int64_t>(id) && std::get<std::int64_t>(id) == target;
+}
+
+// Walks the table for the rows of `target`, either through OpenTableWhere or
+// through a full walk skipping the other rows, and at each row visited does
+// what `rng` says: delete it, add a row, move it to another ID, edit it, or
+// nothing. Returns the labels of the rows visited.
+std::vector<std::string> WalkAndChange(Database& db, bool filtered, bool forward,
+                                       std::int64_t target, unsigned seed) {
+  std::mt19937 rng(seed);
+  auto table = filtered ? db.OpenTableWhere("tblContactList", "ContactID", target)
+                        : db.OpenTable("tblContactList");
+  forward ? table->MoveFirst() : table->MoveLast();
+  std::vector<std::string> visited;
+  int added = 0;
+  while (forward ? !table->IsEOF() : !table->IsBOF()) {
+    if (filtered || Matches(*table, target)) {
+      visited.push_back(Text(table->Field("Number")));
+      switch (rng() % 6) {
+        case 0:
+          table->Delete();
+          break;
+        case 1:
+          table->AddNew();
+          table->SetField("ContactID", static_cast<std::int64_t>(rng() % 5 + 1));
+          table->SetField("Number", "n" + std::to_string(added++));
+          table->Update();
+          break;
+        case 2:
+          table->Edit();
+          table->SetField("ContactID", static_cast<std::int64_t>(rng() % 5 + 1));
+          table->Update();
+          break;
+        case 3:
+          table->Edit();
+          table->SetField("ContactName", std::string("Edited"));
+          table->Update();
+          break;
+        default:
+          break;
+      }
+    }
+    forward ? table->MoveNext() : table->MovePrevious();
+  }
+  return visited;
+}
+
+std::vector<std::string> Content(const std::string& path) {
+  return RawConnection(path).Rows(
+      "SELECT rowid, quote(ContactID), ContactName, Number FROM tblContactList ORDER BY rowid");
+}
+
+TEST(OpenTableWhereTest, VisitsWhatAFullWalkSkippingOtherRowsVisitsWhileRowsChange) {
+  SqliteDatabaseEngine engine;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    for (bool forward : {true, false}) {
+      for (std::int64_t target = 1; target <= 5; ++target) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + (forward ? " forward" : " backward") +
+                     " ContactID " + std::to_string(target));
+        TempDir full;
+        TempDir fast;
+        const std::string fullPath = testing::MakePhoneBook(full, RandomRows(seed));
+        const std::string fastPath = testing::MakePhoneBook(fast, RandomRows(seed));
+        const unsigned walkSeed = seed * 100 + static_cast<unsigned>(target);
+        auto fullDb = engine.OpenDatabase(fullPath);
+        auto fastDb = engine.OpenDatabase(fastPath);
+        const auto expected = WalkAndChange(*fullDb, false, forward, target, walkSeed);
+        const auto actual = WalkAndChange(*fastDb, true, forward, target, walkSeed);
+        ASSERT_GT(expected.size(), 40u);
+        EXPECT_EQ(actual, expected);
+        EXPECT_EQ(Content(fastPath), Content(fullPath));
+      }
+    }
+  }
+}
+
+TEST(OpenTableWhereTest, NumbersCompareByValueAndNullFindsTheNulls) {
+  TempDir dir;
+  const std::string path = testing::MakePhoneBook(
+      dir,
+      "INSERT INTO tblContactList (ContactID, Number) VALUES (7, 'a'), (NULL, 'b'), (8, 'c'), "
+      "(7, 'd'), (NULL, 'e');");
+  SqliteDatabaseEngine engine;
+  auto db = engine.OpenDatabase(path);
+  auto byReal = db->OpenTableWhere("tblContactList", "ContactID", 7.0);
+  EXPECT_THAT(testing::WalkForward(*byReal, "Number"), ElementsAre("a", "d"));
+  auto byText = db->OpenTableWhere("tblContactList", "ContactID", std::string("7"));
+  EXPECT_THAT(testing::WalkForward(*byText, "Number"), ElementsAre("a", "d"));
+  auto byNull = db->OpenTableWhere("tblContactList", "ContactID", std::monostate{});
+  EXPECT_THAT(testing::WalkForward(*byNull, "Number"), ElementsAre("b", "e"));
+  auto none = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{9});
+  EXPECT_TRUE(none->IsEOF() && none->IsBOF());
+}
+
+TEST(OpenTableWhereTest, DeletingTheLastMatchingRowLeavesTheCursorAtEofAndBof) {
+  TempDir dir;
+  const std::string path = testing::MakePhoneBook(
+      dir, "INSERT INTO tblContactList (ContactID, Number) VALUES (1, 'a'), (2, 'b'), (1, 'c');");
+  SqliteDatabaseEngine engine;
+  auto db = engine.OpenDatabase(path);
+  auto table = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{1});
+  table->MoveLast();
+  while (!table->IsBOF()) {
+    table->Delete();
+    table->MovePrevious();
+  }
+  EXPECT_TRUE(table->IsEOF());
+  EXPECT_THAT(RawConnection(path).Rows("SELECT Number FROM tblContactList"), ElementsAre("b"));
+}
+
+}  // namespace
+}  // namespace twinbook
