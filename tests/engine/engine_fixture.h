@@ -19,6 +19,7 @@ struct Contact {
     record.ContactID = std::move(id);
     record.ContactName = std::move(name);
   }
+  explicit Contact(const SyncObject& from) : record(from) {}
   Contact& Work2(std::string number, std::string speed = "") {
     return Entry(&SyncObject::Work2Number, &SyncObject::Work2Speed, number, speed);
   }
