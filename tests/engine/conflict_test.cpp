@@ -43,12 +43,12 @@ TEST_F(ConflictTest, TheBoxesAsEditedGoIntoAllThreeRecords) {
   ConflictBoxes edited = BoxesOf(Contact("", "Anna").Mobile("5", "6").Email("a@b", "9"));
   ApplyConflictChoice(context, {ConflictAnswer::Keep::Outlook, edited});
 
-  EXPECT_EQ(state.OutlookSet.Item(1), Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9")
-                                          .Flagged("W").record);
-  EXPECT_EQ(state.PhoneBookSet.Item(1), Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9")
-                                            .Flagged("W").record);
-  EXPECT_EQ(state.SyncDatabaseSet.Item(1), Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9")
-                                               .Flagged("C").record);
+  EXPECT_EQ(state.OutlookSet.Item(1),
+            Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9").Flagged("W").record);
+  EXPECT_EQ(state.PhoneBookSet.Item(1),
+            Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9").Flagged("W").record);
+  EXPECT_EQ(state.SyncDatabaseSet.Item(1),
+            Contact("7", "Anna").Mobile("5", "6").Email("a@b", "9").Flagged("C").record);
   EXPECT_EQ(LogLines(), (std::vector<std::string>{
                             "... Conflict resolution for Ann: Outlook data will overwrite "
                             "PhoneBook data.",

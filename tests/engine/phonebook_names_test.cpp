@@ -28,6 +28,8 @@ TEST(PhoneBookNames, TheFirst22CharactersOfALongerNameAreTheSameName) {
       {accentedByBytes, accented, true},
       {accented.substr(0, 23), accented, false},
       {ascii.substr(0, 21) + "x", ascii, false},
+      // Cut inside a character: 22 characters are begun, but not all ended.
+      {std::string("Zoë Ångström-Hallbergé").substr(0, 25), "Zoë Ångström-Hallbergé Senior", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SamePhoneBookName(c.phoneBook, c.other), c.same)
