@@ -1,10 +1,21 @@
 #pragma once
 
+#include <string>
+
 #include "environment/run_context.h"
+#include "model/sync_set.h"
 
 namespace twinbook {
 
-// Makes sure every number and address of OutlookSet has a speed dial.
+// Makes sure every number and address of OutlookSet has a speed dial: the
+// one its PhoneBook counterpart already has, or the lowest slot that no
+// record of the three sets uses, on any kind. The slot is recorded on the
+// counterparts (flag "M" where theirs is empty). A counterpart that is
+// missing (an Outlook record flagged "D" has no PhoneBook copy) is skipped.
 void AssignSpeedDials(RunContext& context);
+
+// Position of the last record of `set` that uses `speed` as any of its nine
+// speed dials (exact text), 0 when none does.
+int FindSpeedDialOwner(const std::string& speed, const SyncSet& set);
 
 }  // namespace twinbook

@@ -4,6 +4,7 @@
 
 #include "engine/change_flags.h"
 #include "engine/contact_ids.h"
+#include "engine/duplicate_ids.h"
 #include "engine/reconcile.h"
 #include "engine/speed_dials.h"
 #include "environment/activity_log.h"
@@ -106,6 +107,11 @@ void Synchronize(RunContext& context, const PhaseRoutines& routines) {
   // Only now that every store has loaded without error may the loading
   // touch a store.
   routines.afterLoading(context);
+  // Contacts sharing an ID would be confused by every decision; stop before
+  // any conflict is put to the user for a run that cannot be written.
+  if (!ContactIDsAllowRun(context)) {
+    return;
+  }
 
   RunPhase(context, routines, Phase::AssignIDs);
   RunPhase(context, routines, Phase::FlaggingDeleted);

@@ -1,0 +1,170 @@
+#include "engine/speed_dials.h"
+
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/indexed_set.h"
+
+namespace twinbook {
+
+namespace {
+
+using Field = std::string SyncObject::*;
+
+struct SpeedKind {
+  Field value;
+  Field speed;
+};
+
+// The order in which the entries of one record are given slots.
+constexpr std::array<SpeedKind, 9> kAssignmentOrder = {{
+    {&SyncObject::DCNumber, &SyncObject::DCSpeed},
+    {&SyncObject::FaxNumber, &SyncObject::FaxSpeed},
+    {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
+    {&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
+    {&SyncObject::OtherNumber, &SyncObject::OtherSpeed},
+    {&SyncObject::PagerNumber, &SyncObject::PagerSpeed},
+    {&SyncObject::Work1Number, &SyncObject::Work1Speed},
+    {&SyncObject::Work2Number, &SyncObject::Work2Speed},
+    {&SyncObject::EmailAddress, &SyncObject::EmailSpeed},
+}};
+
+// The slot numbers in use across the three sets, kept as the phase changes
+// speed dials, so that the lowest free slot is found without walking the
+// sets for every candidate. A slot is in use while any speed dial of any
+// record holds its exact text ("01" does not hold slot 1). A sync record's
+// speed dial may be overwritten, which frees its old slot again.
+class SlotPool {
+ public:
+  void Count(const SyncSet& set) {
+    for (const SyncObject& record : set) {
+      for (const SpeedKind& kind : kAssignmentOrder) {
+        Use(record.*kind.speed);
+      }
+    }
+  }
+
+  // Sets a speed dial of `record`, keeping the pool in step.
+  void Set(SyncObject& record, Field speed, std::string text) {
+    Release(record.*speed);
+    Use(text);
+    record.*speed = std::move(text);
+  }
+
+  // The lowest slot not in use.
+  std::string LowestFree() {
+    std::string text = std::to_string(lowest_);
+    while (InUse(text)) {
+      ++lowest_;
+      text = std::to_string(lowest_);
+    }
+    return text;
+  }
+
+ private:
+  bool InUse(const std::string& text) const { return uses_.contains(text); }
+
+  void Use(const std::string& text) {
+    if (!text.empty()) {
+      ++uses_[text];
+    }
+  }
+
+  void Release(const std::string& text) {
+    auto it = uses_.find(text);
+    if (it == uses_.end() || --it->second > 0) {
+      return;
+    }
+    uses_.erase(it);
+    // Every slot below lowest_ is in use; one of them may have become free.
+    if (const long long slot = SlotNumber(text); slot > 0 && slot < lowest_) {
+      lowest_ = slot;
+    }
+  }
+
+  // The number a slot text stands for when it is the plain decimal form that
+  // LowestFree hands out, else 0.
+  static long long SlotNumber(const std::string& text) {
+    if (text.empty() || text.size() > 15 || text[0] == '0') {
+      return 0;
+    }
+    long long number = 0;
+    for (char c : text) {
+      if (c < '0' || c > '9') {
+        return 0;
+      }
+      number = number * 10 + (c - '0');
+    }
+    return number;
+  }
+
+  std::unordered_map<std::string, int> uses_;
+  long long lowest_ = 1;
+};
+
+}  // namespace
+
+int FindSpeedDialOwner(const std::string& speed, const SyncSet& set) {
+  int answer = 0;
+  int position = 1;
+  for (const SyncObject& record : set) {
+    if (record.DCSpeed == speed || record.EmailSpeed == speed || record.FaxSpeed == speed ||
+        record.HomeSpeed == speed || record.MobileSpeed == speed || record.OtherSpeed == speed ||
+        record.PagerSpeed == speed || record.Work1Speed == speed || record.Work2Speed == speed) {
+      answer = position;
+    }
+    ++position;
+  }
+  return answer;
+}
+
+void AssignSpeedDials(RunContext& context) {
+  RunState& state = context.state;
+  SlotPool slots;
+  slots.Count(state.OutlookSet);
+  slots.Count(state.PhoneBookSet);
+  slots.Count(state.SyncDatabaseSet);
+  IndexedSet phoneBook(state.PhoneBookSet);
+  IndexedSet sync(state.SyncDatabaseSet);
+
+  for (SyncObject& outlook : state.OutlookSet) {
+    for (const SpeedKind& kind : kAssignmentOrder) {
+      if ((outlook.*kind.value).empty() || !(outlook.*kind.speed).empty()) {
+        continue;
+      }
+      const int pb = phoneBook.FindContactID(outlook.ContactID);
+      const int sy = sync.FindContactID(outlook.ContactID);
+      SyncObject* pbRecord = pb > 0 ? &phoneBook.Item(pb) : nullptr;
+      SyncObject* syRecord = sy > 0 ? &sync.Item(sy) : nullptr;
+
+      if (pbRecord != nullptr && !(pbRecord->*kind.speed).empty()) {
+        // The phone already has a slot for this entry: adopt it.
+        const std::string adopted = pbRecord->*kind.speed;
+        slots.Set(outlook, kind.speed, adopted);
+        if (syRecord != nullptr && syRecord->*kind.speed != adopted) {
+          slots.Set(*syRecord, kind.speed, adopted);
+          if (syRecord->Flag.empty()) {
+            syRecord->Flag = "M";
+          }
+        }
+        continue;
+      }
+
+      const std::string slot = slots.LowestFree();
+      slots.Set(outlook, kind.speed, slot);
+      for (SyncObject* counterpart : {pbRecord, syRecord}) {
+        if (counterpart == nullptr) {
+          continue;
+        }
+        slots.Set(*counterpart, kind.speed, (counterpart->*kind.value).empty() ? "" : slot);
+        if (counterpart->Flag.empty()) {
+          counterpart->Flag = "M";
+        }
+      }
+    }
+  }
+}
+
+}  // namespace twinbook
