@@ -15,10 +15,13 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
 
   auto* layout = new QVBoxLayout(this);
-  auto addLabel = [this, layout](const char* name, const QString& text) {
+  auto addLabel = [this, layout](const char* name, const QString& text, bool wrap = false) {
     auto* label = new QLabel(text, this);
     label->setObjectName(name);
-    label->setWordWrap(true);
+    label->setWordWrap(wrap);
+    if (wrap) {
+      label->setFixedWidth(fontMetrics().horizontalAdvance(QString(60, 'x')));
+    }
     layout->addWidget(label);
     return label;
   };
@@ -30,18 +33,21 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   addLabel("lblVersion", QString::fromStdString("Version " + VersionText()));
   addLabel("lblDescription",
            "This program executes a bidirectional synchronization between the iDEN PhoneBook "
-           "Manager database and Outlook Contacts.");
+           "Manager database and Outlook Contacts.",
+           true);
   addLabel("lblNotice",
            "Here the Outlook Contacts are a folder of vCard files. Keep a copy of that folder "
            "and of the PhoneBook database before the first synchronization: each run changes "
-           "both.");
+           "both.",
+           true);
 
   auto* ok = new QPushButton("OK", this);
   ok->setObjectName("cmdOK");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &AboutDialog::close);
   layout->addWidget(ok, 0, Qt::AlignHCenter);
-  setMinimumWidth(fontMetrics().horizontalAdvance(QString(56, 'x')));
+  // As small as its texts need: extra height would only spread the labels.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 }  // namespace twinbook

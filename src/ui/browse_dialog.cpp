@@ -5,6 +5,7 @@
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -78,10 +79,21 @@ BrowseDialog::BrowseDialog(const QString& caption, const QString& startFolder, M
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
 
+  folderLabel_ = new QLabel(this);
+  folderLabel_->setObjectName("lblFolder");
+
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(folderLabel_);
   layout->addLayout(lists);
   layout->addLayout(buttons);
 
+  // The tree fills in the background; once the folders above the chosen one
+  // are in, the chosen one can be scrolled to.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    if (folder_.startsWith(path)) {
+      tree_->scrollTo(tree_->currentIndex());
+    }
+  });
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (current.isValid()) {
@@ -103,16 +115,22 @@ BrowseDialog::BrowseDialog(const QString& caption, const QString& startFolder, M
 
 void BrowseDialog::SetFolder(const QString& folder) {
   folder_ = QDir::cleanPath(folder);
+  // Open the tree down to the folder, so the user sees where the list is.
+  for (QString ancestor = folder_; !ancestor.isEmpty();) {
+    tree_->expand(model_->index(ancestor));
+    const QString parent = QFileInfo(ancestor).path();
+    ancestor = parent == ancestor ? QString() : parent;
+  }
   const QModelIndex index = model_->index(folder_);
   if (index.isValid()) {
     tree_->setCurrentIndex(index);
-    tree_->expand(index);
     tree_->scrollTo(index);
   }
   FillFileList();
 }
 
 void BrowseDialog::FillFileList() {
+  folderLabel_->setText(folder_);
   files_->clear();
   if (mode_ == Mode::File) {
     files_->addItems(QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));

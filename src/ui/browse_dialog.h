@@ -5,6 +5,7 @@
 #include <string>
 
 class QFileSystemModel;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -20,7 +21,8 @@ namespace twinbook {
 std::string FolderOfPath(const std::string& path);
 
 // Browse: a small picker that fills one path field of the Options dialog. A
-// folder tree (BrsDir) and the files of the chosen folder (brsFile), with OK
+// folder tree (BrsDir), the chosen folder's path (lblFolder) and its files
+// (brsFile), with OK
 // and CancelBrowse. Picking a file (a click on it, Enter or a double-click,
 // or OK with a file selected) puts the folder, a "/" and the file name into
 // the field and closes the picker. OK with no file selected puts the folder
@@ -55,6 +57,7 @@ class BrowseDialog : public QDialog {
   QLineEdit* target_;
   QString folder_;
   QFileSystemModel* model_ = nullptr;
+  QLabel* folderLabel_ = nullptr;
   QTreeView* tree_ = nullptr;
   QListWidget* files_ = nullptr;
 };

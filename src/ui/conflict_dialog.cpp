@@ -96,6 +96,7 @@ ConflictDialog::ConflictDialog(const ConflictQuestion& question, QWidget* parent
     // Enter in a box must not pick a side by accident; the buttons answer
     // to a click, Space and their mnemonics.
     button->setAutoDefault(false);
+    button->setMinimumWidth(button->sizeHint().width() + fontMetrics().horizontalAdvance("xxxxxx"));
     const ConflictAnswer::Keep keep = side.keep;
     connect(button, &QPushButton::clicked, this, [this, keep] { Keep(keep); });
     column->addWidget(button, 0, Qt::AlignHCenter);

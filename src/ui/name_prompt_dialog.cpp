@@ -34,7 +34,7 @@ NamePromptDialog::NamePromptDialog(const NameValues& proposal, std::string nameF
     label->setObjectName(labelName);
     auto* box = new QLineEdit(QString::fromStdString(text), this);
     box->setObjectName(boxName);
-    box->setMinimumWidth(fontMetrics().horizontalAdvance(QString(30, 'M')) / 2);
+    box->setMinimumWidth(fontMetrics().horizontalAdvance(QString(36, 'x')));
     label->setBuddy(box);
     fields->addRow(label, box);
     return box;

@@ -262,6 +262,20 @@ TEST_F(IdleRunWindowTest, TheReportDuringARunLeavesTheRunItsStatus) {
   EXPECT_EQ(StatusText(), "Status: Synchronization complete.");
 }
 
+TEST_F(IdleRunWindowTest, StartDuringARunDoesNotStartASecondOne) {
+  fake.settings.Set("PMBefore", "True");
+  fake.launcher.waitsBeforeExit = 3;
+  bool clicked = false;
+  QTimer::singleShot(0, &owner, [&] {
+    clicked = true;
+    QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
+  });
+  window.StartSyncClicked();
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(fake.launcher.started.size(), 1u);
+  EXPECT_EQ(StatusText(), "Status: Synchronization complete.");
+}
+
 // The run waits for a real program, and the window keeps handling its events.
 class ManagerWaitTest : public IdleRunWindowTest {
  protected:
