@@ -73,7 +73,7 @@ ConflictDialog::ConflictDialog(const ConflictQuestion& question, QWidget* parent
   setModal(true);
 
   auto* sides = new QHBoxLayout(this);
-  struct SideSpec {
+  struct SideLayout {
     const char* frame;
     const char* caption;
     const char* prefix;
@@ -84,11 +84,12 @@ ConflictDialog::ConflictDialog(const ConflictQuestion& question, QWidget* parent
     const char* buttonCaption;
     ConflictAnswer::Keep keep;
   };
-  for (const SideSpec& side :
-       {SideSpec{"OutlookData", "Outlook Data", "ol", "olbl", &question.outlook, &outlook_,
-                 "KeepOutlook", "Keep &Outlook Data", ConflictAnswer::Keep::Outlook},
-        SideSpec{"PhoneBookData", "PhoneBook Data", "pb", "plbl", &question.phoneBook, &phoneBook_,
-                 "KeepPhoneBook", "Keep &PhoneBook Data", ConflictAnswer::Keep::PhoneBook}}) {
+  for (const SideLayout& side :
+       {SideLayout{"OutlookData", "Outlook Data", "ol", "olbl", &question.outlook, &outlook_,
+                   "KeepOutlook", "Keep &Outlook Data", ConflictAnswer::Keep::Outlook},
+        SideLayout{"PhoneBookData", "PhoneBook Data", "pb", "plbl", &question.phoneBook,
+                   &phoneBook_, "KeepPhoneBook", "Keep &PhoneBook Data",
+                   ConflictAnswer::Keep::PhoneBook}}) {
     auto* column = new QVBoxLayout;
     column->addWidget(BuildSide(side.frame, side.caption, side.prefix, side.labelPrefix,
                                 *side.values, *side.boxes));
