@@ -7,17 +7,25 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/start_sync.h"
+#include <exception>
+
 #include "environment/app_info.h"
+#include "environment/phonebook_manager.h"
+#include "stores/inclusion_report.h"
+#include "ui/about_dialog.h"
+#include "ui/conflict_dialog.h"
+#include "ui/message_box.h"
+#include "ui/name_prompt_dialog.h"
+#include "ui/options_dialog.h"
 
 namespace twinbook {
 
-MainWindow::MainWindow(RunState& state, Platform& platform, QWidget* parent)
-    : QMainWindow(parent), context_{state, *this, platform} {
+MainWindow::MainWindow(RunState& state, Platform& platform, QWidget* parent,
+                       const PhaseRoutines& routines)
+    : QMainWindow(parent), context_{state, *this, platform}, routines_(routines) {
   setObjectName("TwinbookStart");
   setWindowTitle(QString(kAppTitle) + " - " + kNotice);
   BuildMenus();
@@ -122,17 +130,29 @@ void MainWindow::ShowPhaseDone(Phase phase) {
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, kAppTitle, QString::fromStdString(text), QMessageBox::Ok,
-                  this);
-  box.exec();
+  if (quitRequested_) {
+    return;
+  }
+  ShowMessageBox(this, text);
 }
 
-std::optional<ConflictAnswer> MainWindow::AskConflict(const ConflictQuestion&) {
-  return std::nullopt;
+// A dialog asked for after the user ended the program would only show and
+// vanish: its event loop ends at once. Either way the answer is "closed".
+std::optional<ConflictAnswer> MainWindow::AskConflict(const ConflictQuestion& question) {
+  if (quitRequested_) {
+    return std::nullopt;
+  }
+  std::optional<ConflictAnswer> answer = ConflictDialog::Ask(question, this);
+  return quitRequested_ ? std::nullopt : answer;
 }
 
-std::optional<NameValues> MainWindow::AskNewName(const NameValues&, const std::string&) {
-  return std::nullopt;
+std::optional<NameValues> MainWindow::AskNewName(const NameValues& proposal,
+                                                 const std::string& nameField) {
+  if (quitRequested_) {
+    return std::nullopt;
+  }
+  std::optional<NameValues> answer = NamePromptDialog::Ask(proposal, nameField, this);
+  return quitRequested_ ? std::nullopt : answer;
 }
 
 void MainWindow::ProcessEvents() {
@@ -140,9 +160,13 @@ void MainWindow::ProcessEvents() {
 }
 
 void MainWindow::StartSyncClicked() {
-  // StartSync catches every error of the run itself; nothing may escape into
-  // Qt's event loop.
-  StartSync(context_);
+  // StartSync reports the run's own errors; this catch is for what it cannot
+  // (its final reset), so that nothing escapes into Qt's event loop.
+  try {
+    StartSync(context_, routines_);
+  } catch (const std::exception& error) {
+    ShowMessage(std::string("Synchronization stopped by an error: ") + error.what());
+  }
 }
 
 void MainWindow::RequestQuit() {
@@ -157,12 +181,58 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainWindow::StartPhoneBookManager() {}
+void MainWindow::StartPhoneBookManager() {
+  try {
+    if (!RunPhoneBookManager(context_, false)) {
+      ShowMessage("The PhoneBook Manager could not be started: " + context_.state.ManagerPath);
+    }
+  } catch (const std::exception& error) {
+    ShowMessage("The PhoneBook Manager could not be started: " + context_.state.ManagerPath + ": " +
+                error.what());
+  }
+}
 
-void MainWindow::WriteInclusionReportClicked() {}
+void MainWindow::WriteInclusionReportClicked() {
+  // During a run (while it waits for the PhoneBook Manager) the report may
+  // be written too; the status then returns to what the run shows.
+  const QString runStatus = status_->title();
+  SetStatus(kStatusCreatingReport);
+  try {
+    WriteInclusionReport(context_);
+  } catch (const std::exception& error) {
+    ShowMessage(std::string("The Inclusion Report could not be written: ") + error.what());
+  }
+  if (context_.state.RunInProgress) {
+    SetStatus(runStatus.toStdString());
+  } else {
+    SetStatus(kStatusIdle);
+  }
+}
 
-void MainWindow::ShowOptions() {}
+OptionsDialog* MainWindow::options() const {
+  return options_;
+}
 
-void MainWindow::ShowAbout() {}
+AboutDialog* MainWindow::about() const {
+  return about_;
+}
+
+void MainWindow::ShowOptions() {
+  if (!options_) {
+    options_ = new OptionsDialog(context_, this);
+  }
+  options_->show();
+  options_->raise();
+  options_->activateWindow();
+}
+
+void MainWindow::ShowAbout() {
+  if (!about_) {
+    about_ = new AboutDialog(this);
+  }
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
 
 }  // namespace twinbook

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 
+#include "engine/start_sync.h"
 #include "environment/run_context.h"
 #include "environment/user_view.h"
 
@@ -14,18 +16,27 @@ class QPushButton;
 
 namespace twinbook {
 
+class AboutDialog;
+class OptionsDialog;
+
 // The program's main window, TwinbookStart: Start, the Status frame with a
 // start and a "Done." label per phase, Quit, and the menus. It is also how
 // runs reach the user (UserView).
 //
 // Quitting (the Quit button, the menu item or closing the window) ends the
 // program at once, also in the middle of a run: every event loop is told to
-// end, open dialogs close, and the run stops before writing anything more.
+// end, open dialogs close (a dialog closed that way answers "closed"), and
+// the run stops before writing anything more.
+//
+// Every slot catches what it calls: no exception may reach Qt's event loop.
 class MainWindow : public QMainWindow, public UserView {
   Q_OBJECT
 
  public:
-  MainWindow(RunState& state, Platform& platform, QWidget* parent = nullptr);
+  // `routines`: the phases a run calls (tests put in their own); must
+  // outlive the window.
+  MainWindow(RunState& state, Platform& platform, QWidget* parent = nullptr,
+             const PhaseRoutines& routines = StandardPhases());
   ~MainWindow() override;
 
   // UserView
@@ -41,6 +52,9 @@ class MainWindow : public QMainWindow, public UserView {
   bool QuitRequested() const override { return quitRequested_; }
 
   RunContext& context() { return context_; }
+  // The Options dialog and the About box while they are open.
+  OptionsDialog* options() const;
+  AboutDialog* about() const;
 
  public slots:
   void StartSyncClicked();
@@ -59,7 +73,10 @@ class MainWindow : public QMainWindow, public UserView {
   void ShowLabel(QLabel* label);
 
   RunContext context_;
+  const PhaseRoutines& routines_;
   bool quitRequested_ = false;
+  QPointer<OptionsDialog> options_;
+  QPointer<AboutDialog> about_;
 
   QPushButton* start_ = nullptr;
   QGroupBox* status_ = nullptr;
