@@ -244,8 +244,8 @@ class VCardItem : public ContactItem {
     const std::optional<FileState> now = StatFile(entry_->writePath);
     if (!now || now->identity != entry_->state.identity) {
       throw ContactsError("Contact card " + entry_->shown +
-                          " was changed by another program since it was read; it was not "
-                          "overwritten");
+                          " was changed or removed by another program since it was read; "
+                          "it was not overwritten");
     }
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });

@@ -678,11 +678,18 @@ TEST_F(VCardFolderTest, ACardChangedByAnotherProgramIsNotOverwritten) {
     item->Save();
     ADD_FAILURE() << "no error";
   } catch (const ContactsError& error) {
-    EXPECT_NE(std::string(error.what()).find(In("ann.vcf") + " was changed by another program"),
+    EXPECT_NE(std::string(error.what())
+                  .find(In("ann.vcf") + " was changed or removed by another program"),
               std::string::npos)
         << error.what();
   }
   EXPECT_EQ(ReadFile(In("ann.vcf")), theirs);
+
+  auto removed = Open()->Item(1);
+  fs::remove(In("ann.vcf"));
+  removed->Set(P::User2, "YES");
+  EXPECT_THROW(removed->Save(), ContactsError);
+  EXPECT_FALSE(fs::exists(In("ann.vcf"))) << "a card removed elsewhere is not brought back";
 }
 
 TEST_F(VCardFolderTest, DeleteMovesTheCardIntoTheHiddenDeletedFolder) {
