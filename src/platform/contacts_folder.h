@@ -50,6 +50,13 @@ class ContactsError : public std::runtime_error {
 
 // One item of the contacts folder. Property reads and writes work on the
 // item in memory; nothing reaches the folder until Save() or Delete().
+//
+// Each ContactItem is a handle of its own: Item() and Find() called twice for
+// the same item give two handles, and what is set through one is not seen
+// through the other, nor by Find(), until it is saved. Save() stores the
+// properties set through this handle onto the item as it was last saved, so
+// two handles never undo each other's saved changes; afterwards the handle
+// shows the item as stored.
 class ContactItem {
  public:
   virtual ~ContactItem() = default;
@@ -64,8 +71,13 @@ class ContactItem {
 
   // Stores the item in the folder at once (adding it when it was created with
   // CreateItem). Saving an item whose content did not change writes nothing.
+  // Throws ContactsError naming the item when it cannot be stored, when it
+  // has been deleted, or when another program changed it since the folder
+  // was opened (it is then left as the other program wrote it).
   virtual void Save() = 0;
-  // Removes the item from the folder at once.
+  // Removes the item from the folder at once (a new item never saved is
+  // just dropped). Throws ContactsError naming the item when it cannot be
+  // removed or has been deleted already.
   virtual void Delete() = 0;
 
   // Where the item lives, for messages (its file name).
@@ -73,6 +85,9 @@ class ContactItem {
 };
 
 // A folder of contact items, like the desktop's default Contacts folder.
+// Items saved, added and deleted through the folder are listed and found as
+// they now stand; an item added takes its place in the listing order, so the
+// positions of later items can move.
 class ContactsFolder {
  public:
   virtual ~ContactsFolder() = default;

@@ -1,0 +1,233 @@
+#include "platform/vcard_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/contacts_folder.h"
+
+namespace twinbook::vcard {
+
+namespace {
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+FileState StateOf(const struct stat& st) {
+  FileState state;
+  state.identity.device = static_cast<std::uint64_t>(st.st_dev);
+  state.identity.inode = static_cast<std::uint64_t>(st.st_ino);
+  state.identity.size = static_cast<std::int64_t>(st.st_size);
+  state.identity.modifiedNs =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  state.identity.changedNs =
+      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  state.mode = st.st_mode;
+  return state;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  // Closes now, reporting the error a delayed write may only show here.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+// Removes the temporary file unless it has been renamed into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) {
+      ::unlink(path_.c_str());
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  void Release() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+std::string RandomHex(std::mt19937_64& random, int digits) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  std::uint64_t bits = 0;
+  for (int i = 0; i < digits; ++i) {
+    if (i % 16 == 0) {
+      bits = random();
+    }
+    out += kHex[bits & 0xF];
+    bits >>= 4;
+  }
+  return out;
+}
+
+// rename() that never replaces: false when `to` exists.
+bool RenameNoReplace(const std::string& from, const std::string& to, const std::string& shown) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno == EEXIST) {
+    return false;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+    throw ContactsError("Cannot move " + shown + ": " + ErrorText(errno));
+  }
+  // A file system without RENAME_NOREPLACE: a hard link fails on an
+  // existing name just the same.
+  if (::link(from.c_str(), to.c_str()) != 0) {
+    if (errno == EEXIST) {
+      return false;
+    }
+    throw ContactsError("Cannot move " + shown + ": " + ErrorText(errno));
+  }
+  ::unlink(from.c_str());
+  return true;
+}
+
+}  // namespace
+
+std::optional<FileState> StatFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return std::nullopt;
+  }
+  return StateOf(st);
+}
+
+FileContent ReadWholeFile(const std::string& path, const std::string& shown) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    throw ContactsError("Cannot read contact card " + shown + ": " + ErrorText(errno));
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    throw ContactsError("Cannot read contact card " + shown + ": " + ErrorText(errno));
+  }
+  FileContent content;
+  content.state = StateOf(st);
+  content.bytes.resize(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0));
+  size_t done = 0;
+  for (;;) {
+    if (done == content.bytes.size()) {
+      content.bytes.resize(done + 4096);  // the file may have grown
+    }
+    const ssize_t n = ::read(fd.get(), content.bytes.data() + done, content.bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw ContactsError("Cannot read contact card " + shown + ": " + ErrorText(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  content.bytes.resize(done);
+  return content;
+}
+
+bool WriteFileAtomically(const std::string& target, std::string_view content, bool replace,
+                         std::optional<mode_t> mode, std::mt19937_64& random,
+                         const std::string& shown) {
+  const std::string folder = target.substr(0, target.rfind('/'));
+  int fd = -1;
+  std::string temporary;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temporary = folder + "/.twinbook-" + RandomHex(random, 16) + ".tmp";
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt > 100)) {
+      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+    }
+  }
+  TemporaryFile temporaryFile(temporary);
+  FileDescriptor file(fd);
+  if (mode && ::fchmod(file.get(), *mode & 07777) != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(file.get(), content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (file.Close() != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  if (replace) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+    }
+  } else if (!RenameNoReplace(temporary, target, shown)) {
+    return false;
+  }
+  temporaryFile.Release();
+  return true;
+}
+
+void MoveIntoSubfolder(const std::string& folder, const std::string& name,
+                       const std::string& subfolder, const std::string& shown) {
+  const std::string into = folder + "/" + subfolder;
+  if (::mkdir(into.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw ContactsError("Cannot delete " + shown + ": cannot make " + into + ": " +
+                        ErrorText(errno));
+  }
+  struct stat st {};
+  if (::lstat(into.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw ContactsError("Cannot delete " + shown + ": " + into + " is not a folder");
+  }
+  const size_t dot = name.rfind('.');
+  const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+  for (int n = 1;; ++n) {
+    const std::string target =
+        into + "/" + (n == 1 ? name : stem + "-" + std::to_string(n) + extension);
+    if (RenameNoReplace(folder + "/" + name, target, shown)) {
+      return;
+    }
+    if (n > 100000) {
+      throw ContactsError("Cannot delete " + shown + ": " + into + " holds too many copies of it");
+    }
+  }
+}
+
+std::string NewUid(std::mt19937_64& random) {
+  std::string hex = RandomHex(random, 32);
+  hex[12] = '4';                   // version 4: random
+  hex[16] = "89ab"[random() & 3];  // the RFC 4122 variant
+  return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
+         hex.substr(16, 4) + "-" + hex.substr(20);
+}
+
+}  // namespace twinbook::vcard

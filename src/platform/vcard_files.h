@@ -1,0 +1,62 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+// The file operations of the vCard folder, on POSIX calls. Every failure is a
+// ContactsError naming the file as the caller shows it (`shown`).
+namespace twinbook::vcard {
+
+// What tells one version of a file from another without reading it: a file
+// rewritten in place or replaced differs in at least one of these.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileState {
+  FileIdentity identity;
+  mode_t mode = 0;
+};
+
+// The state of the file at `path` (links followed); nullopt when there is no
+// such file.
+std::optional<FileState> StatFile(const std::string& path);
+
+// Reads the whole file with the identity of what was read.
+struct FileContent {
+  std::string bytes;
+  FileState state;
+};
+FileContent ReadWholeFile(const std::string& path, const std::string& shown);
+
+// Writes `content` to a new hidden temporary file beside `target` and renames
+// it to `target`, so that a crash leaves either the old file or the new one,
+// and no reader ever sees half a card. With `replace` false an existing
+// `target` is never replaced: the call returns false and leaves no trace.
+// `mode`, when given, becomes the new file's permissions (those of the file
+// it replaces); otherwise the process's umask decides.
+bool WriteFileAtomically(const std::string& target, std::string_view content, bool replace,
+                         std::optional<mode_t> mode, std::mt19937_64& random,
+                         const std::string& shown);
+
+// Moves the entry `name` of `folder` into `folder`/`subfolder` (made when
+// missing), under its own name or, when that is taken, under name-2, name-3
+// ...: nothing already there is ever replaced. A link is moved as the link.
+void MoveIntoSubfolder(const std::string& folder, const std::string& name,
+                       const std::string& subfolder, const std::string& shown);
+
+// A random identifier in the form of a UUID (version 4).
+std::string NewUid(std::mt19937_64& random);
+
+}  // namespace twinbook::vcard

@@ -1,0 +1,201 @@
+#include "platform/contact_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace twinbook {
+namespace {
+
+using Values = std::map<ContactProperty, std::string>;
+
+bool Matches(const std::string& filter, const Values& values) {
+  return ContactFilter::Parse(filter).Matches([&](ContactProperty p) {
+    const auto it = values.find(p);
+    return it == values.end() ? std::string() : it->second;
+  });
+}
+
+TEST(ContactFilterTest, ParsesTheProgramsFilters) {
+  const ContactFilter byId =
+      ContactFilter::Parse("[User3] ='12' and ([User2] = 'Y' or [User2]='YES')");
+  EXPECT_EQ(byId.Terms(), (std::vector<FilterTerm>{{ContactProperty::User3, "12"},
+                                                   {ContactProperty::User2, "Y"},
+                                                   {ContactProperty::User2, "YES"}}));
+  EXPECT_EQ(byId.RequiredTerms(), (std::vector<FilterTerm>{{ContactProperty::User3, "12"}}));
+
+  const ContactFilter byName =
+      ContactFilter::Parse("[FileAs] ='O''Brien, Pat' and ([User2] = 'Y' or [User2]='YES')");
+  EXPECT_EQ(byName.RequiredTerms(),
+            (std::vector<FilterTerm>{{ContactProperty::FileAs, "O'Brien, Pat"}}));
+  EXPECT_EQ(byName.Text(), "[FileAs] ='O''Brien, Pat' and ([User2] = 'Y' or [User2]='YES')");
+}
+
+TEST(ContactFilterTest, RequiredTermsAreThoseJoinedToTheWholeByAnd) {
+  struct Case {
+    const char* filter;
+    std::vector<FilterTerm> required;
+  };
+  const FilterTerm a{ContactProperty::User1, "a"};
+  const FilterTerm b{ContactProperty::User2, "b"};
+  const FilterTerm c{ContactProperty::User3, "c"};
+  const Case cases[] = {
+      {"[User1]='a'", {a}},
+      {"([User1]='a')", {a}},
+      {"[User1]='a' and [User2]='b'", {a, b}},
+      {"([User1]='a' and [User2]='b') and [User3]='c'", {a, b, c}},
+      {"[User1]='a' and ([User2]='b' and [User3]='c')", {a, b, c}},
+      {"[User1]='a' or [User2]='b'", {}},
+      {"[User1]='a' and [User2]='b' or [User3]='c'", {}},
+      {"[User1]='a' and ([User2]='b' or [User3]='c')", {a}},
+      {"([User1]='a' or [User2]='b') and [User3]='c'", {c}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ContactFilter::Parse(c.filter).RequiredTerms(), c.required) << c.filter;
+  }
+}
+
+TEST(ContactFilterTest, AndBindsTighterThanOr) {
+  const Values values = {{ContactProperty::User1, "a"}, {ContactProperty::User3, "c"}};
+  EXPECT_TRUE(Matches("[User2]='b' and [User1]='x' or [User3]='c'", values));
+  EXPECT_FALSE(Matches("[User2]='b' and ([User1]='x' or [User3]='c')", values));
+  EXPECT_TRUE(Matches("[User3]='c' or [User1]='x' and [User2]='b'", values));
+  EXPECT_FALSE(Matches("([User3]='c' or [User1]='x') and [User2]='b'", values));
+}
+
+TEST(ContactFilterTest, ComparesWithoutRegardToLetterCase) {
+  struct Case {
+    const char* stored;
+    const char* wanted;
+    bool equal;
+  };
+  const Case cases[] = {
+      {"YES", "yes", true},
+      {"Pat O'Brien", "PAT O'BRIEN", true},
+      {"Élise Über", "élise über", true},
+      {"ÀÉÎÕÜÝÞ", "àéîõüýþ", true},
+      {"ŁÓDŹ", "łódź", true},
+      {"ŸVES", "ÿves", true},
+      {"ΣΟΦΊΑ", "σοφία", true},
+      {"ΟΔΥΣΣΕΥΣ", "οδυσσευς", true},
+      {"Οδυσσευς", "Οδυσσευσ", true},  // final sigma
+      {"ДМИТРИЙ ЁЛКИН", "дмитрий ёлкин", true},
+      {"×", "÷", false},  // no letters: multiplication and division signs
+      {"Straße", "STRASSE", false},
+      {"yes ", "yes", false},
+      {"e\xCC\x81", "\xC3\xA9", false},  // decomposed and precomposed é
+      {"\xFF\xFE", "\xFF\xFE", true},    // not UTF-8 at all: still equals itself
+      {"\xC3", "\xC3", true},            // cut-off sequence
+      {"\xC3", "\xE3", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FoldCase(c.stored) == FoldCase(c.wanted), c.equal) << c.stored << " / " << c.wanted;
+    EXPECT_EQ(Matches("[User1]='" + QuoteFilterValue(c.wanted) + "'",
+                      {{ContactProperty::User1, c.stored}}),
+              c.equal)
+        << c.stored;
+  }
+}
+
+TEST(ContactFilterTest, QuotesInValuesAreDoubled) {
+  EXPECT_TRUE(Matches("[FileAs]='O''Brien'", {{ContactProperty::FileAs, "O'Brien"}}));
+  EXPECT_TRUE(Matches("[FileAs]=''''", {{ContactProperty::FileAs, "'"}}));
+  EXPECT_TRUE(Matches("[FileAs]='a''''b'", {{ContactProperty::FileAs, "a''b"}}));
+  EXPECT_TRUE(Matches("[FileAs]=''", {}));
+  EXPECT_TRUE(
+      Matches("[FileAs]='[x] = ''y'' and (z)'", {{ContactProperty::FileAs, "[x] = 'y' and (z)"}}));
+  const std::string name = "D'Arcy O'Neil";
+  EXPECT_TRUE(
+      Matches("[FullName]='" + QuoteFilterValue(name) + "'", {{ContactProperty::FullName, name}}));
+}
+
+TEST(ContactFilterTest, PropertyNamesIgnoreLetterCase) {
+  for (const char* filter :
+       {"[NickName]='x'", "[Nickname]='x'", "[NICKNAME]='x'", "[nickname]='X'"}) {
+    EXPECT_EQ(ContactFilter::Parse(filter).Terms().front().property, ContactProperty::NickName)
+        << filter;
+    EXPECT_TRUE(Matches(filter, {{ContactProperty::NickName, "x"}})) << filter;
+  }
+}
+
+TEST(ContactFilterTest, ErrorsSayWhatAndWhere) {
+  struct Case {
+    const char* filter;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"[User3] = '12", "the quote opened at position 11 is not closed"},
+      {"([User3] = '12'", "the parenthesis opened at position 1 is not closed"},
+      {"[User3] = '12')", "a closing parenthesis without an opening one at position 15"},
+      {"[User3] = '12' [User2] = 'Y'", "\"and\" or \"or\" expected"},
+      {"[User3] '12'", "\"=\" expected after [User3] at position 9"},
+      {"[User3] = 12", "a value in single quotes expected at position 11"},
+      {"[User3 = '12'", "the bracket opened at position 1 is not closed"},
+      {"[User3] = '12' and", "a term \"[Property] = 'value'\" is missing at position 19"},
+      {"[Colour] = 'red'", "Unknown property [Colour] in contact filter \"[Colour] = 'red'\""},
+  };
+  for (const Case& c : cases) {
+    try {
+      ContactFilter::Parse(c.filter);
+      ADD_FAILURE() << "no error for " << c.filter;
+    } catch (const ContactsError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.filter), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST(ContactFilterTest, NestingIsBounded) {
+  const int limit = ContactFilter::kMaxNesting;
+  auto nested = [](int depth) {
+    return std::string(depth, '(') + "[User1]='a'" + std::string(depth, ')');
+  };
+  EXPECT_TRUE(Matches(nested(limit), {{ContactProperty::User1, "a"}}));
+  try {
+    ContactFilter::Parse(nested(limit + 1));
+    ADD_FAILURE() << "no error for nesting deeper than the limit";
+  } catch (const ContactsError& error) {
+    EXPECT_NE(std::string(error.what()).find("nested deeper than"), std::string::npos);
+  }
+  // Far deeper than any stack would take, refused just the same.
+  EXPECT_THROW(ContactFilter::Parse(std::string(1000000, '(')), ContactsError);
+}
+
+TEST(ContactFilterTest, LongChainsNeedNoDeepRecursion) {
+  std::string filter = "[User1]='0'";
+  for (int i = 1; i < 100000; ++i) {
+    filter += (i % 2 ? " or [User1]='" : " and [User2]='") + std::to_string(i) + "'";
+  }
+  const ContactFilter parsed = ContactFilter::Parse(filter);
+  EXPECT_EQ(parsed.Terms().size(), 100000u);
+  EXPECT_TRUE(Matches(filter, {{ContactProperty::User1, "0"}}));
+  EXPECT_TRUE(
+      Matches(filter, {{ContactProperty::User1, "99997"}, {ContactProperty::User2, "99998"}}));
+  EXPECT_FALSE(Matches(filter, {{ContactProperty::User1, "99997"}}));
+}
+
+TEST(ContactFilterTest, ArbitraryBytesNeverCrash) {
+  // A cheap stand-in for fuzzing: every short mix of the syntax's own
+  // characters either parses or is a ContactsError.
+  const std::string alphabet = "[]()'= aoUser1ndN\xC3";
+  std::string filter;
+  unsigned seed = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    filter.clear();
+    seed = seed * 1103515245 + 12345;
+    const int length = static_cast<int>((seed >> 16) % 24);
+    for (int i = 0; i < length; ++i) {
+      seed = seed * 1103515245 + 12345;
+      filter += alphabet[(seed >> 16) % alphabet.size()];
+    }
+    try {
+      const ContactFilter parsed = ContactFilter::Parse(filter);
+      parsed.Matches([](ContactProperty) { return std::string("1"); });
+    } catch (const ContactsError&) {
+    }
+  }
+}
+
+}  // namespace
+}  // namespace twinbook
