@@ -11,11 +11,14 @@
 
 #include <filesystem>
 
+#include "data_setup.h"
 #include "engine/start_sync.h"
 #include "environment/activity_log.h"
 #include "environment/app_info.h"
 #include "gui_test_support.h"
 #include "platform/qt_process_launcher.h"
+#include "platform/sqlite_database.h"
+#include "platform/vcard_contact_store.h"
 #include "stores/fake_contacts.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
@@ -94,12 +97,49 @@ TEST_F(MainWindowTest, OpensIdleWithItsControlsAndMenus) {
   }
 }
 
-TEST_F(MainWindowTest, PressingStartRunsEveryPhase) {
+// The real window over real files: the sample Data folder that the run
+// script prepares, with the SQLite and vCard stores.
+class SampleDataWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallSampleData(data);
+    settings.Set("PhoneBookPath", data + "/PhoneBook.mdb");
+    settings.Set("SyncPath", data + "/Twinbook.mdb");
+    settings.Set("LogPath", data + "/SyncLog.txt");
+    settings.Set("ContactsPath", data + "/Contacts");
+    settings.Set("PMBefore", "False");
+    settings.Set("PMAfter", "False");
+  }
+
+  TempDir dir;
+  const std::string data = dir / "Data";
+  SqliteDatabaseEngine databases;
+  VCardContactStore contacts;
+  testing::MemorySettingsStore settings;
+  testing::FakeLauncher launcher;
+  Platform platform{databases, contacts, settings, launcher};
+  RunState state{dir.path().string()};
+  MainWindow window{state, platform};
+  QObject owner;
+};
+
+TEST_F(SampleDataWindowTest, PressingStartRunsEveryPhaseAndAsksAboutTheConflict) {
   window.show();
+  int conflicts = 0;
+  std::function<void(QWidget*)> keepOutlook = [&](QWidget* dialog) {
+    ++conflicts;
+    Child<QPushButton>(dialog, "KeepOutlook")->click();
+  };
+  WhenModal(&owner, "TwinbookConflict", keepOutlook);
   QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
-  EXPECT_EQ(StatusText(), "Status: Synchronization complete.");
-  EXPECT_EQ(VisibleLabels(), 26);
-  EXPECT_EQ(testing::ReadCrLfLines(log).at(2), "Activity Log");
+  EXPECT_EQ(conflicts, 1);
+  EXPECT_EQ(StatusOf(window), "Status: Synchronization complete.");
+  EXPECT_EQ(VisibleLabelsOf(window), 26);
+  std::vector<std::string> lines = testing::ReadCrLfLines(data + "/SyncLog.txt");
+  EXPECT_EQ(lines.at(0), TitleAndVersionLine());
+  EXPECT_EQ(lines.at(2), "Activity Log");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "... Conflict detected for Brennan, Thomas"),
+            lines.end());
 }
 
 TEST_F(MainWindowTest, QuitDuringTheManagerWaitEndsTheRunWritingNothing) {
