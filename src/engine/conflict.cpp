@@ -1,8 +1,6 @@
 #include "engine/conflict.h"
 
 #include <cstdint>
-#include <limits>
-#include <stdexcept>
 
 #include "engine/phonebook_names.h"
 #include "environment/activity_log.h"
@@ -44,15 +42,6 @@ ConflictBoxes ValuesFor(const SyncObject& record, const ConflictAnswer& answer) 
     values.ContactName = record.ContactName;
   }
   return values;
-}
-
-std::int16_t ConflictPosition(int position, const char* setName) {
-  if (position > std::numeric_limits<std::int16_t>::max()) {
-    throw std::out_of_range("The conflict of the record at position " + std::to_string(position) +
-                            " of " + setName + " cannot be shown: the conflict positions end at " +
-                            std::to_string(std::numeric_limits<std::int16_t>::max()));
-  }
-  return static_cast<std::int16_t>(position);
 }
 
 }  // namespace
@@ -111,9 +100,9 @@ bool HandOverConflict(RunContext& context, PhaseLog& log, const std::string& vis
   RunState& state = context.state;
   log.Write("... Conflict detected for " + visitedName);
   log.Suspend();
-  state.ConflictOutlookIndex = ConflictPosition(outlookPosition, "OutlookSet");
-  state.ConflictPhoneBookIndex = ConflictPosition(phoneBookPosition, "PhoneBookSet");
-  state.ConflictSyncIndex = ConflictPosition(syncPosition, "SyncDatabaseSet");
+  state.ConflictOutlookIndex = outlookPosition;
+  state.ConflictPhoneBookIndex = phoneBookPosition;
+  state.ConflictSyncIndex = syncPosition;
 
   const ConflictQuestion question{BoxesOf(state.OutlookSet.Item(state.ConflictOutlookIndex)),
                                   BoxesOf(state.PhoneBookSet.Item(state.ConflictPhoneBookIndex))};

@@ -5,8 +5,8 @@
 #include "engine/phase_log.h"
 #include "engine/phonebook_names.h"
 #include "engine/reconcile.h"
-#include "engine/speed_tag_check.h"
 #include "engine/sync_flag_rule.h"
+#include "stores/speed_tags.h"
 
 namespace twinbook {
 
@@ -102,8 +102,8 @@ void SyncModifiedItems(RunContext& context) {
     if (o.Flag.empty()) {
       // Changed in Outlook only. A number added or removed changes the
       // speed-dial tags Outlook keeps, so the card's tags are rewritten.
-      if (SpeedTagTextsDiffer(o, p)) {
-        ReapplyOwnSpeedTags(o);
+      if (SpeedTagText(o) != SpeedTagText(p)) {
+        ApplySpeedTagText(o, SpeedTagText(o));
         o.Flag = "S";
         log.Write("... The speed dial values for " + o.ContactName +
                   " will be modified in Outlook.");

@@ -29,9 +29,11 @@ struct RunState {
 
   Settings settings;
 
-  std::int16_t ConflictOutlookIndex = 0;
-  std::int16_t ConflictPhoneBookIndex = 0;
-  std::int16_t ConflictSyncIndex = 0;
+  // Positions of the contact shown in the conflict dialog. Plain ints: a
+  // conflict far down a large set must still name the right records.
+  int ConflictOutlookIndex = 0;
+  int ConflictPhoneBookIndex = 0;
+  int ConflictSyncIndex = 0;
 
   std::string NewFirstName;
   std::string NewLastName;

@@ -32,6 +32,14 @@ std::optional<std::string> SpeedTagValue(const std::string& tag, const std::stri
   while (pos < end && (text[pos] == ' ' || text[pos] == '\t')) {
     ++pos;
   }
+  // A sign is part of the number: a phone book that stores -1 for "no speed
+  // dial" must read back what it wrote, or the contact would show as
+  // modified on every run.
+  bool negative = false;
+  if (pos < end && (text[pos] == '-' || text[pos] == '+')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
   // Leading zeros go: the value is a number, written back in plain decimal.
   while (pos < end && text[pos] == '0') {
     ++pos;
@@ -41,7 +49,10 @@ std::optional<std::string> SpeedTagValue(const std::string& tag, const std::stri
     digits += text[pos];
     ++pos;
   }
-  return digits.empty() ? std::string("0") : digits;
+  if (digits.empty()) {
+    return std::string("0");
+  }
+  return negative ? "-" + digits : digits;
 }
 
 void ApplySpeedTagText(SyncObject& record, const std::string& text) {

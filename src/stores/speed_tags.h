@@ -24,10 +24,10 @@ std::string SpeedTagText(const SyncObject& record);
 void ApplySpeedTagText(SyncObject& record, const std::string& text);
 
 // The number after the first occurrence of `tag` in `text`, read from the
-// piece up to the next comma: leading blanks skipped, then decimal digits,
-// anything else ends it (no sign, point, exponent or hexadecimal). Returned
-// in decimal without leading zeros ("0" when no digit follows); nullopt when
-// the tag does not occur.
+// piece up to the next comma: leading blanks skipped, an optional sign, then
+// decimal digits; anything else ends it (no point, exponent or hexadecimal).
+// Returned in decimal without leading zeros ("0" when no digit follows);
+// nullopt when the tag does not occur.
 std::optional<std::string> SpeedTagValue(const std::string& tag, const std::string& text);
 
 }  // namespace twinbook

@@ -7,8 +7,8 @@
 #include "engine/conflict.h"
 #include "engine/phonebook_names.h"
 #include "engine/reconcile.h"
-#include "engine/speed_tag_check.h"
 #include "environment/activity_log.h"
+#include "stores/speed_tags.h"
 
 namespace twinbook::reference {
 
@@ -260,9 +260,9 @@ bool HandOver(RunContext& context, std::optional<LogFile>& log, const std::strin
   log->WriteLine("... Conflict detected for " + name);
   log->Close();
   log.reset();
-  state.ConflictOutlookIndex = static_cast<std::int16_t>(ol);
-  state.ConflictPhoneBookIndex = static_cast<std::int16_t>(pb);
-  state.ConflictSyncIndex = static_cast<std::int16_t>(sy);
+  state.ConflictOutlookIndex = ol;
+  state.ConflictPhoneBookIndex = pb;
+  state.ConflictSyncIndex = sy;
   std::optional<ConflictAnswer> answer =
       context.view.AskConflict({BoxesOf(state.OutlookSet.Item(state.ConflictOutlookIndex)),
                                 BoxesOf(state.PhoneBookSet.Item(state.ConflictPhoneBookIndex))});
@@ -338,8 +338,8 @@ void SyncModifiedItems(RunContext& context) {
       SyncObject& o = outlookSet.Item(ol);
       SyncObject& s = syncSet.Item(sy);
       if (o.Flag == "") {
-        if (SpeedTagTextsDiffer(o, p)) {
-          ReapplyOwnSpeedTags(o);
+        if (SpeedTagText(o) != SpeedTagText(p)) {
+          ApplySpeedTagText(o, SpeedTagText(o));
           o.Flag = "S";
           log->WriteLine("... The speed dial values for " + o.ContactName +
                          " will be modified in Outlook.");

@@ -64,13 +64,17 @@ TEST(ApplySpeedTagTextTest, SetsTheSpeedsOfTheTagsPresent) {
       // Only the first occurrence counts.
       {"F:1,F:2", {{&SyncObject::FaxSpeed, "1"}}},
       // What a general number parser would take is not a speed dial here.
-      {"M:0x1A,H:1e3,P:-5,O:+7,W1:inf,W2:3.9",
+      {"M:0x1A,H:1e3,W1:inf,W2:3.9,F:-0",
        {{&SyncObject::MobileSpeed, "0"},
         {&SyncObject::HomeSpeed, "1"},
-        {&SyncObject::PagerSpeed, "0"},
-        {&SyncObject::OtherSpeed, "0"},
         {&SyncObject::Work1Speed, "0"},
-        {&SyncObject::Work2Speed, "3"}}},
+        {&SyncObject::Work2Speed, "3"},
+        {&SyncObject::FaxSpeed, "0"}}},
+      // A sign belongs to the number, so a stored -1 reads back as -1.
+      {"P:-5,O:+07,DC:- 3",
+       {{&SyncObject::PagerSpeed, "-5"},
+        {&SyncObject::OtherSpeed, "7"},
+        {&SyncObject::DCSpeed, "0"}}},
       {"M:123456789012345678901234567890",
        {{&SyncObject::MobileSpeed, "123456789012345678901234567890"}}},
   };
