@@ -1,0 +1,289 @@
+#include "support/store_files.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <ostream>
+#include <stdexcept>
+
+#include "data_setup.h"
+#include "engine/start_sync.h"
+
+namespace twinbook::testing {
+
+namespace {
+
+// Runs `sql` over the file at `path` with SQLite itself and returns every
+// row as texts.
+std::vector<std::vector<std::string>> Query(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    std::string message = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    throw std::runtime_error("Cannot open " + path + ": " + message);
+  }
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    std::string message = sqlite3_errmsg(db);
+    sqlite3_close(db);
+    throw std::runtime_error("Cannot query " + path + ": " + message);
+  }
+  std::vector<std::vector<std::string>> rows;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      switch (sqlite3_column_type(statement, i)) {
+        case SQLITE_NULL:
+          row.push_back("<null>");
+          break;
+        case SQLITE_INTEGER:
+          row.push_back(std::to_string(sqlite3_column_int64(statement, i)));
+          break;
+        default:
+          row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return rows;
+}
+
+// A value escaped for a vCard 3.0 text.
+std::string Escape(const std::string& value) {
+  std::string escaped;
+  for (char c : value) {
+    if (c == '\\' || c == ',' || c == ';') {
+      escaped += '\\';
+      escaped += c;
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string Quote(const std::string& value) {
+  std::string quoted = "'";
+  for (char c : value) {
+    quoted += c;
+    if (c == '\'') {
+      quoted += '\'';
+    }
+  }
+  return quoted + "'";
+}
+
+constexpr ContactProperty kAllProperties[] = {
+    ContactProperty::FullName,
+    ContactProperty::FirstName,
+    ContactProperty::LastName,
+    ContactProperty::NickName,
+    ContactProperty::FileAs,
+    ContactProperty::Email1Address,
+    ContactProperty::Email1AddressType,
+    ContactProperty::Email1DisplayName,
+    ContactProperty::BusinessTelephoneNumber,
+    ContactProperty::Business2TelephoneNumber,
+    ContactProperty::BusinessFaxNumber,
+    ContactProperty::HomeTelephoneNumber,
+    ContactProperty::MobileTelephoneNumber,
+    ContactProperty::PagerNumber,
+    ContactProperty::OtherTelephoneNumber,
+    ContactProperty::User1,
+    ContactProperty::User2,
+    ContactProperty::User3,
+    ContactProperty::User4,
+};
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const PhoneBookRow& r) {
+  return out << "{" << r.ContactID << ", " << r.ContactName << ", " << r.Number << ", "
+             << r.NumberType << ", " << r.SpeedDial << ", " << r.PhoneNumberLength << "}";
+}
+
+std::ostream& operator<<(std::ostream& out, const SyncRow& r) {
+  return out << "{" << r.ContactID << ", " << r.Name << ", W2 " << r.Work2 << ", DC "
+             << r.DirectConnect << ", H " << r.Home << ", W1 " << r.Work1 << ", M " << r.Mobile
+             << ", F " << r.Fax << ", P " << r.Pager << ", O " << r.Other << ", E " << r.Email
+             << ", " << r.SpeedDial << "}";
+}
+
+StoreFiles::StoreFiles() : state(dir.path().string()) {
+  std::filesystem::create_directories(data = dir / "Data");
+  PointSettingsAtData();
+  CreatePhoneBookDatabase(phoneBookPath);
+  CreateSyncDatabase(syncPath);
+  std::filesystem::create_directories(contactsPath);
+  ResetSyncState(state, settings);
+}
+
+StoreFiles::StoreFiles(SampleData) : state(dir.path().string()) {
+  data = dir / "Data";
+  PointSettingsAtData();
+  InstallSampleData(data);
+  ResetSyncState(state, settings);
+}
+
+StoreFiles StoreFiles::WithSampleData() {
+  return StoreFiles(SampleData{});
+}
+
+void StoreFiles::PointSettingsAtData() {
+  phoneBookPath = data + "/PhoneBook.mdb";
+  syncPath = data + "/Twinbook.mdb";
+  logPath = data + "/SyncLog.txt";
+  contactsPath = data + "/Contacts";
+  settings.Set("PhoneBookPath", phoneBookPath);
+  settings.Set("SyncPath", syncPath);
+  settings.Set("LogPath", logPath);
+  settings.Set("ContactsPath", contactsPath);
+  settings.Set("PMBefore", "False");
+  settings.Set("PMAfter", "False");
+}
+
+void StoreFiles::Run() {
+  StartSync(context);
+}
+
+void StoreFiles::AddPhoneBookRow(const std::string& id, const std::string& name,
+                                 const std::string& number, int type, int speed) {
+  const size_t length = number.size();
+  const int lengthCode = (type == 1 || type == 10) ? 255 : length == 10 ? 6 : length == 11 ? 7 : 0;
+  ExecutePhoneBookSql(
+      "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
+      "PhoneNumberLength) VALUES (" +
+      id + ", " + Quote(name) + ", " + Quote(number) + ", " + std::to_string(type) + ", " +
+      std::to_string(speed) + ", " + std::to_string(lengthCode) + ")");
+}
+
+void StoreFiles::AddSyncRow(const SyncRow& r) {
+  ExecuteSyncSql(
+      "INSERT INTO SyncContacts (ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, "
+      "Pager, Other, Email, SpeedDial) VALUES (" +
+      r.ContactID + ", " + Quote(r.Name) + ", " + Quote(r.Work2) + ", " + Quote(r.DirectConnect) +
+      ", " + Quote(r.Home) + ", " + Quote(r.Work1) + ", " + Quote(r.Mobile) + ", " + Quote(r.Fax) +
+      ", " + Quote(r.Pager) + ", " + Quote(r.Other) + ", " + Quote(r.Email) + ", " +
+      Quote(r.SpeedDial) + ")");
+}
+
+void StoreFiles::ExecutePhoneBookSql(const std::string& sql) {
+  ExecuteSql(phoneBookPath, sql);
+}
+
+void StoreFiles::ExecuteSyncSql(const std::string& sql) {
+  ExecuteSql(syncPath, sql);
+}
+
+std::string StoreFiles::WriteCardFile(const std::string& fileName, const std::string& content) {
+  std::string path = contactsPath + "/" + fileName;
+  WriteFile(path, content);
+  return path;
+}
+
+std::string StoreFiles::AddCard(const CardSpec& card) {
+  auto get = [&card](ContactProperty p) {
+    auto it = card.properties.find(p);
+    return it == card.properties.end() ? std::string() : it->second;
+  };
+  std::string text = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + card.uid + "\r\n";
+  std::string fullName = get(ContactProperty::FullName);
+  if (fullName.empty()) {
+    fullName = get(ContactProperty::FileAs);
+  }
+  text += "FN:" + Escape(fullName) + "\r\n";
+  text += "N:" + Escape(get(ContactProperty::LastName)) + ";" +
+          Escape(get(ContactProperty::FirstName)) + ";;;\r\n";
+  auto line = [&](const std::string& name, ContactProperty p) {
+    std::string value = get(p);
+    if (!value.empty()) {
+      text += name + ":" + Escape(value) + "\r\n";
+    }
+  };
+  line("NICKNAME", ContactProperty::NickName);
+  line("X-EVOLUTION-FILE-AS", ContactProperty::FileAs);
+  line("EMAIL;TYPE=INTERNET", ContactProperty::Email1Address);
+  line("TEL;TYPE=WORK,VOICE", ContactProperty::BusinessTelephoneNumber);
+  line("TEL;TYPE=WORK,VOICE", ContactProperty::Business2TelephoneNumber);
+  line("TEL;TYPE=WORK,FAX", ContactProperty::BusinessFaxNumber);
+  line("TEL;TYPE=HOME,VOICE", ContactProperty::HomeTelephoneNumber);
+  line("TEL;TYPE=CELL", ContactProperty::MobileTelephoneNumber);
+  line("TEL;TYPE=PAGER", ContactProperty::PagerNumber);
+  line("TEL;TYPE=VOICE", ContactProperty::OtherTelephoneNumber);
+  line("X-TWINBOOK-USER1", ContactProperty::User1);
+  line("X-TWINBOOK-USER2", ContactProperty::User2);
+  line("X-TWINBOOK-USER3", ContactProperty::User3);
+  line("X-TWINBOOK-USER4", ContactProperty::User4);
+  text += "END:VCARD\r\n";
+  return WriteCardFile(card.uid + ".vcf", text);
+}
+
+std::vector<PhoneBookRow> StoreFiles::PhoneBookRows() const {
+  std::vector<PhoneBookRow> rows;
+  for (auto& r : Query(phoneBookPath,
+                       "SELECT ContactID, ContactName, Number, NumberType, SpeedDial, "
+                       "PhoneNumberLength FROM tblContactList ORDER BY rowid")) {
+    rows.push_back({r[0], r[1], r[2], r[3], r[4], r[5]});
+  }
+  return rows;
+}
+
+std::vector<SyncRow> StoreFiles::SyncRows() const {
+  std::vector<SyncRow> rows;
+  for (auto& r : Query(syncPath,
+                       "SELECT ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, "
+                       "Pager, Other, Email, SpeedDial FROM SyncContacts ORDER BY rowid")) {
+    rows.push_back({r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], r[10], r[11]});
+  }
+  return rows;
+}
+
+std::vector<CardView> StoreFiles::Cards() const {
+  VCardContactStore fresh;
+  std::unique_ptr<ContactsFolder> folder = fresh.OpenFolder(contactsPath);
+  std::vector<CardView> cards;
+  for (int position = 1; position <= folder->Count(); ++position) {
+    std::unique_ptr<ContactItem> item = folder->Item(position);
+    CardView card;
+    card.file = item->Describe();
+    card.typeName = item->TypeName();
+    for (ContactProperty p : kAllProperties) {
+      std::string value = item->Get(p);
+      if (!value.empty()) {
+        card.properties[std::string(PropertyName(p))] = value;
+      }
+    }
+    cards.push_back(std::move(card));
+  }
+  return cards;
+}
+
+std::optional<CardView> StoreFiles::CardNamed(const std::string& fileAs) const {
+  for (CardView& card : Cards()) {
+    if (card["FileAs"] == fileAs) {
+      return card;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> StoreFiles::LogLines() const {
+  return ReadCrLfLines(logPath);
+}
+
+std::map<std::string, std::string> StoreFiles::Snapshot() const {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(data)) {
+    if (entry.is_regular_file()) {
+      files[std::filesystem::relative(entry.path(), data).string()] =
+          ReadFile(entry.path().string());
+    }
+  }
+  return files;
+}
+
+}  // namespace twinbook::testing
