@@ -105,7 +105,7 @@ SetupItem InstallDatabase(const std::string& path, std::string_view schema, std:
   return {path, true};
 }
 
-SetupItem InstallCards(const std::string& folder) {
+SetupItem InstallCards(const std::string& folder, bool withSamples) {
   std::error_code error;
   // A folder that exists is the user's: no sample card is added to it.
   if (!fs::create_directory(folder, error)) {
@@ -113,6 +113,9 @@ SetupItem InstallCards(const std::string& folder) {
       throw SetupError("Cannot create the folder " + folder + ": " + error.message());
     }
     return {folder, false};
+  }
+  if (!withSamples) {
+    return {folder, true};
   }
   for (const EmbeddedFile& card : SampleCards()) {
     WriteCard(folder + "/" + std::string(card.name), card.content);
@@ -140,17 +143,30 @@ void ExecuteSql(const std::string& path, const std::string& sql) {
   Execute(db.get(), path, "BEGIN;\n" + sql + "\n;\nCOMMIT;");
 }
 
-std::vector<SetupItem> InstallSampleData(const std::string& dataFolder) {
+namespace {
+
+std::vector<SetupItem> InstallData(const std::string& dataFolder, bool withSamples) {
   std::error_code error;
   fs::create_directories(dataFolder, error);
   if (error) {
     throw SetupError("Cannot create the folder " + dataFolder + ": " + error.message());
   }
   return {
-      InstallDatabase(dataFolder + "/PhoneBook.mdb", PhoneBookSchemaSql(), SamplePhoneBookSql()),
+      InstallDatabase(dataFolder + "/PhoneBook.mdb", PhoneBookSchemaSql(),
+                      withSamples ? SamplePhoneBookSql() : ""),
       InstallDatabase(dataFolder + "/Twinbook.mdb", SyncSchemaSql(), ""),
-      InstallCards(dataFolder + "/Contacts"),
+      InstallCards(dataFolder + "/Contacts", withSamples),
   };
+}
+
+}  // namespace
+
+std::vector<SetupItem> InstallSampleData(const std::string& dataFolder) {
+  return InstallData(dataFolder, true);
+}
+
+std::vector<SetupItem> InstallEmptyData(const std::string& dataFolder) {
+  return InstallData(dataFolder, false);
 }
 
 }  // namespace twinbook

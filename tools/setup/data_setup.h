@@ -41,4 +41,9 @@ struct SetupItem {
 // order. Throws SetupError naming the path that could not be made.
 std::vector<SetupItem> InstallSampleData(const std::string& dataFolder);
 
+// The same with empty databases and an empty Contacts folder, as an
+// installed program starts: the user points it at the PhoneBook Manager's
+// database and a contacts folder of their own.
+std::vector<SetupItem> InstallEmptyData(const std::string& dataFolder);
+
 }  // namespace twinbook

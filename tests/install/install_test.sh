@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix with a blank in its name and
+# checks the program folder, its Data folder, the desktop entry and the icon;
+# then installs again over data the user has changed and checks it is kept.
+set -euo pipefail
+build="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+prefix="$work/my prefix"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+program="$prefix/lib/twinbook"
+[ -x "$program/twinbook" ] || fail "no program in $program"
+[ -f "$program/Data/PhoneBook.mdb" ] || fail "no PhoneBook.mdb"
+[ -f "$program/Data/Twinbook.mdb" ] || fail "no Twinbook.mdb"
+[ -d "$program/Data/Contacts" ] || fail "no Contacts folder"
+[ -z "$(ls -A "$program/Data/Contacts")" ] || fail "the installed Contacts folder is not empty"
+[ -f "$prefix/share/icons/hicolor/scalable/apps/twinbook.svg" ] || fail "no icon"
+entry="$prefix/share/applications/twinbook.desktop"
+[ -f "$entry" ] || fail "no desktop entry"
+grep -qx "Exec=\"$program/twinbook\"" "$entry" || fail "the desktop entry does not start $program/twinbook: $(grep Exec "$entry")"
+grep -qx "Icon=twinbook" "$entry" || fail "the desktop entry has no icon"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" || fail "the desktop entry is not valid"
+fi
+
+# The user's data survives a reinstall.
+echo "BEGIN:VCARD" > "$program/Data/Contacts/mine.vcf"
+cp "$program/Data/PhoneBook.mdb" "$work/before.mdb"
+sqlite3 "$program/Data/PhoneBook.mdb" "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial) VALUES (1, 'Mine', '5551234', 4, 1)"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+[ -f "$program/Data/Contacts/mine.vcf" ] || fail "a reinstall removed a card"
+[ "$(sqlite3 "$program/Data/PhoneBook.mdb" 'SELECT count(*) FROM tblContactList')" = 1 ] || fail "a reinstall replaced the PhoneBook database"
+echo "install layout ok"
