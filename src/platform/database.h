@@ -75,15 +75,15 @@ class Table {
   // then keeps what it had (its default in a new row), and the row can still
   // be stored with its other values.
   virtual void SetField(const std::string& column, FieldValue value) = 0;
-  // Stores the row being added or edited and commits it. Only the columns
-  // set are written: the others keep their values (or take their defaults).
-  // After AddNew the cursor stays where it was; after Edit it stays on the
-  // row, whose fields then read as stored. Throws DatabaseError (naming table
-  // and row or column where known) when the database refuses the row; the
-  // row is then not stored and the edit is abandoned.
+  // Stores the row being added or edited and commits it (with the open
+  // Transaction, if any). Only the columns set are written: the others keep their values (or take
+  // their defaults). After AddNew the cursor stays where it was; after Edit it stays on the row,
+  // whose fields then read as stored. Throws DatabaseError (naming table and row or column where
+  // known) when the database refuses the row; the row is then not stored and the edit is abandoned.
   virtual void Update() = 0;
-  // Deletes the current row and commits. The cursor keeps its place (between
-  // the neighbours) until the next move.
+  // Deletes the current row and commits (with the open Transaction, if
+  // any). The cursor keeps its place (between the neighbours) until the next
+  // move.
   virtual void Delete() = 0;
 };
 
