@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the client tests, sourced by each. Every test works in a fresh
 # temporary folder that is also HOME and the XDG folders, so no client reads
 # or writes the user's own configuration, contacts or caches.

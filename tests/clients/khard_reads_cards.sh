@@ -2,6 +2,7 @@
 # The cards Twinbook creates from the PhoneBook are read by khard: its
 # listings show every contact's name, each number as Twinbook formatted it
 # under the right kind, the e-mail addresses, and Twinbook's own properties.
+# A contact renamed in khard is renamed in the PhoneBook.
 # shellcheck source=tests/clients/client_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/client_lib.sh"
 need khard sqlite3
@@ -80,4 +81,15 @@ grep -qx " *Twinbook-User3 *: '2'" <<<"$shown" || fail "no contact ID in: $shown
 # The speed dials, commas and all: what Twinbook escapes, khard unescapes.
 grep -qx " *Twinbook-User4 *: W2:5,DC:9,W1:4,F:6,P:7,O:8" <<<"$shown" ||
   fail "no speed dials in: $shown"
+
+step "a rename in khard reaches the PhoneBook"
+# khard changes N and FN and knows nothing of the file-as, which is the
+# name the PhoneBook gets.
+khard show --format yaml -o "$work/zoe.yaml" "Zoë" >/dev/null
+sed -i -e "s/^Formatted name *:.*/Formatted name: Zoë Smith/" \
+  -e "s/^Last name *:.*/Last name: Smith/" "$work/zoe.yaml"
+khard edit -i "$work/zoe.yaml" "Zoë" <<<y >/dev/null
+twinbook_sync
+names="$(sql PhoneBook.mdb "SELECT DISTINCT ContactName FROM tblContactList WHERE ContactID = 1")"
+expect_lines "Zoë's name in the PhoneBook" "Smith, Zoë" "$names"
 echo "khard reads Twinbook's cards"
