@@ -3,6 +3,7 @@
 # every number under its kind; the card keeps what khard wrote; a change made
 # with khard's editor reaches the PhoneBook too. A contact not marked for
 # synchronisation stays out of the PhoneBook and is still read by khard.
+# A vCard 4.0 contact from khard (numbers as tel: URIs) goes both ways.
 # shellcheck source=tests/clients/client_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/client_lib.sh"
 need khard sqlite3
@@ -99,4 +100,32 @@ expect_lines "the PhoneBook rows after the edit" "$(printf '%s\n' \
   "O'Brien, Zoë|5|5554567890")" "$(phonebook_numbers)"
 shown="$(khard phone --parsable "O'Brien")"
 grep -qx $'555 765 4321\tZoë O\'Brien\tcell' <<<"$shown" || fail "khard lost the edit: $shown"
+
+step "a vCard 4.0 contact"
+cat >"$work/ana.yaml" <<'EOF'
+Formatted name : Ana Núñez
+First name : Ana
+Last name : Núñez
+Phone :
+    cell : +1 (555) 222-3333
+    work, voice : 555 444 5555
+Email :
+    work : ana@example.org
+Private :
+    Twinbook-User2 : y
+EOF
+khard new --vcard-version 4.0 -a twinbook -i "$work/ana.yaml" >/dev/null
+ana="$(card_with "^N:Núñez;")"
+grep -q "^TEL;.*VALUE=uri.*:tel:" "$ana" || fail "khard wrote no tel: URI: $(cat "$ana")"
+twinbook_sync
+rows="$(phonebook_numbers | grep "^Núñez")"
+expect_lines "Ana's PhoneBook rows" "$(printf '%s\n' "Núñez, Ana|10|ana@example.org" \
+  "Núñez, Ana|3|5554445555" "Núñez, Ana|4|15552223333")" "$rows"
+sql PhoneBook.mdb "UPDATE tblContactList SET Number = '5556667777' WHERE ContactName = 'Núñez, Ana' AND NumberType = 4"
+twinbook_sync
+grep -q $'^VERSION:4.0\r$' "$ana" || fail "the 4.0 card is no longer 4.0: $(cat "$ana")"
+shown="$(khard phone --parsable "Núñez")"
+expect_lines "Ana's numbers in khard" "$(printf '%s\t%s\t%s\n' \
+  "(555) 666-7777" "Ana Núñez" "cell" "555 444 5555" "Ana Núñez" "work, voice")" \
+  "$(LC_ALL=C sort <<<"$shown")"
 echo "khard's contacts reach the PhoneBook"
