@@ -125,6 +125,14 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
     throw DatabaseError("Cannot open the database " + path + ": " +
                         (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
   }
+  // SQLite falls back to reading when the file cannot be written. Refuse
+  // that here: a writer whose every change failed would otherwise log them
+  // as done, and the next run would take them for changes made on the phone.
+  // Refused before anything is read: reading a file in WAL mode makes its
+  // -wal and -shm files, which a read-only connection leaves behind.
+  if (sqlite3_db_readonly(raw, "main") == 1) {
+    throw DatabaseError("Cannot open the database " + path + " for writing: the file is read-only");
+  }
   sqlite3_busy_timeout(raw, static_cast<int>(busyTimeout.count()));
   // Per connection, nothing is written to the file. In WAL mode a commit
   // then waits for no disk flush; a power cut can lose the last commits but
@@ -148,12 +156,6 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
       }
       throw DatabaseError("Cannot open the database " + path + ": " + sqlite3_errmsg(raw));
     }
-  }
-  // SQLite falls back to reading when the file cannot be written. Refuse
-  // that here: a writer whose every change failed would otherwise log them
-  // as done, and the next run would take them for changes made on the phone.
-  if (sqlite3_db_readonly(raw, "main") == 1) {
-    throw DatabaseError("Cannot open the database " + path + " for writing: the file is read-only");
   }
   return connection;
 }

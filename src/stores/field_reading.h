@@ -30,7 +30,8 @@ class RowReader {
   // Whether the column holds null in the current row.
   bool IsNullAt(const std::string& column) const;
   // A text; a number stored where a text belongs is read as its decimal
-  // form. Null is an error.
+  // form. Bytes that are no UTF-8 are read as AsUtf8 reads them. Null is an
+  // error.
   std::string Text(const std::string& column) const;
   // A text, with null read as "".
   std::string TextOrEmpty(const std::string& column) const;
@@ -50,6 +51,18 @@ class RowReader {
 // would fail later, in the middle of its writes.
 void RequireColumns(Database& database, const std::string& table,
                     std::initializer_list<const char*> columns);
+
+// A text column's value as RowReader::Text reads it, with null read as "",
+// for code that looks at rows without a RowReader: a row must mean the same
+// to the writer as to the loader.
+std::string FieldText(FieldValue value);
+
+// `text` as valid UTF-8: each byte that is not part of a valid UTF-8
+// sequence is read as Windows-1252, which is what such stray bytes in a
+// name most likely are, and as the contacts folder reads them. A name then
+// means the same in all three stores and survives every display and edit,
+// instead of changing on its way through them.
+std::string AsUtf8(std::string text);
 
 // Whether `id` is a contact ID in the form the program writes and stores
 // keep: the decimal digits of a whole number with no leading zero, blank or

@@ -47,15 +47,9 @@ std::int64_t LengthCode(int code, const std::string& number) {
   }
 }
 
-// A text column's value; null reads as "".
+// A text column's value as the loader reads it; null reads as "".
 std::string TextOf(const FieldValue& value) {
-  if (const auto* text = std::get_if<std::string>(&value)) {
-    return *text;
-  }
-  if (const auto* whole = std::get_if<std::int64_t>(&value)) {
-    return std::to_string(*whole);
-  }
-  return "";
+  return FieldText(value);
 }
 
 // A row's NumberType, or nullopt when it holds no whole number.
