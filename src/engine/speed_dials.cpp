@@ -130,6 +130,14 @@ void AssignSpeedDials(RunContext& context) {
   IndexedSet sync(state.SyncDatabaseSet);
 
   for (SyncObject& outlook : state.OutlookSet) {
+    // A contact deleted in the PhoneBook is about to be deleted here too: a
+    // slot handed to it would reach no store, yet take the place of the next
+    // entry's. A run interrupted after the card's deletion would then give
+    // that next entry the lower slot, and the stores would end otherwise
+    // than the uninterrupted run leaves them.
+    if (outlook.Flag == "D") {
+      continue;
+    }
     for (const SpeedKind& kind : kAssignmentOrder) {
       if ((outlook.*kind.value).empty() || !(outlook.*kind.speed).empty()) {
         continue;

@@ -11,7 +11,8 @@ namespace twinbook {
 // one its PhoneBook counterpart already has, or the lowest slot that no
 // record of the three sets uses, on any kind. The slot is recorded on the
 // counterparts (flag "M" where theirs is empty). A counterpart that is
-// missing (an Outlook record flagged "D" has no PhoneBook copy) is skipped.
+// missing is skipped. Outlook records flagged "D" (deleted in the PhoneBook,
+// about to be deleted here) get no slots; the slots they hold stay in use.
 void AssignSpeedDials(RunContext& context);
 
 // Position of the last record of `set` that uses `speed` as any of its nine

@@ -1,5 +1,6 @@
 #include "stores/outlook_writer.h"
 
+#include <set>
 #include <vector>
 
 #include "environment/activity_log.h"
@@ -47,6 +48,21 @@ constexpr PhoneRow kPhoneRows[] = {
      "........ Secondary work number: ", &SyncObject::Work2Speed},
 };
 
+// The speed dials a tag text holds, each as the slot's text.
+std::set<std::string> SlotsOf(const std::string& tagText) {
+  SyncObject speeds;
+  ApplySpeedTagText(speeds, tagText);
+  std::set<std::string> slots;
+  for (const std::string* speed : {&speeds.DCSpeed, &speeds.EmailSpeed, &speeds.FaxSpeed,
+                                   &speeds.HomeSpeed, &speeds.MobileSpeed, &speeds.OtherSpeed,
+                                   &speeds.PagerSpeed, &speeds.Work1Speed, &speeds.Work2Speed}) {
+    if (!speed->empty()) {
+      slots.insert(*speed);
+    }
+  }
+  return slots;
+}
+
 std::string SpeedLine(const SyncObject& record) {
   return "... The new speed dial values for " + record.ContactName + " have been saved.";
 }
@@ -66,6 +82,48 @@ class OutlookWriter {
         log_(log),
         nameField_(context.settings().NameField),
         maskOption_(context.settings().MaskOption) {}
+
+  // Whether saving the record's contact takes a number, an address or a
+  // speed dial off the card ("W" writes the record's numbers and tags, "S"
+  // its tags). Each of them may hold a slot that this run counted as in use.
+  bool GivesUpSpeedDial(const SyncObject& record) {
+    if (record.Flag != "W" && record.Flag != "S") {
+      return false;
+    }
+    std::unique_ptr<ContactItem> item = FindQuietly(record);
+    if (!item) {
+      return false;
+    }
+    if (record.Flag == "W") {
+      for (const PhoneRow& row : kPhoneRows) {
+        if ((record.*row.value).empty() && !item->Get(row.property).empty()) {
+          return true;
+        }
+      }
+    }
+    const std::set<std::string> kept = SlotsOf(SpeedTagText(record));
+    for (const std::string& slot : SlotsOf(item->Get(ContactProperty::User4))) {
+      if (!kept.contains(slot)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void Write(const SyncObject& record) {
+    const std::string& flag = record.Flag;
+    if (flag == "D") {
+      Delete(record);
+    } else if (flag == "W") {
+      Update(record);
+    } else if (flag == "C") {
+      Create(record);
+    } else if (flag == "S") {
+      SaveSpeedDials(record);
+    } else if (flag == "I") {
+      SaveContactID(record);
+    }
+  }
 
   void Delete(const SyncObject& record) {
     std::unique_ptr<ContactItem> item = FindByID(record);
@@ -288,14 +346,19 @@ class OutlookWriter {
   // record's contact has none, and a contact that carries another
   // contact's ID must never be taken for this one.
   std::unique_ptr<ContactItem> Find(const SyncObject& record) {
+    std::unique_ptr<ContactItem> item = FindQuietly(record);
+    if (!item) {
+      log_.WriteLine("... " + record.ContactName + " was not found to be modified.");
+    }
+    return item;
+  }
+
+  std::unique_ptr<ContactItem> FindQuietly(const SyncObject& record) {
     std::unique_ptr<ContactItem> item = FindByID(record);
     const std::string prefix = NamePrefix();
     if (!item && !prefix.empty()) {
       item = folder_.Find("[User3] = '' and " + prefix + QuoteFilterValue(record.ContactName) +
                           kIncluded);
-    }
-    if (!item) {
-      log_.WriteLine("... " + record.ContactName + " was not found to be modified.");
     }
     return item;
   }
@@ -317,19 +380,28 @@ void WriteOutlookContacts(RunContext& context) {
       context.platform.contacts.OpenFolder(settings.ContactsPath);
   OutlookWriter writer(context, *folder, log);
 
+  // Cards that give up a number, an address or a speed dial are saved after
+  // all the others. The slots handed out in this run were numbered around
+  // every slot in use when it loaded, the ones of numbers it then drops
+  // included (a conflict kept on the PhoneBook's side drops the desktop's
+  // new numbers with the slots just given to them). So every card that
+  // takes up a new slot must be saved before any slot is given up: were a
+  // run interrupted in between, the next run would find the given-up slot
+  // free and hand it to a number this run had numbered past it, and the
+  // stores would end otherwise than the uninterrupted run leaves them.
+  std::vector<const SyncObject*> givingUp;
   for (const SyncObject& record : context.state.OutlookSet) {
-    const std::string& flag = record.Flag;
-    if (flag == "D") {
-      writer.Delete(record);
-    } else if (flag == "W") {
-      writer.Update(record);
-    } else if (flag == "C") {
-      writer.Create(record);
-    } else if (flag == "S") {
-      writer.SaveSpeedDials(record);
-    } else if (flag == "I") {
-      writer.SaveContactID(record);
+    if (writer.GivesUpSpeedDial(record)) {
+      givingUp.push_back(&record);
+    } else {
+      writer.Write(record);
     }
+  }
+  // Last first: slots are handed out in the set's order, so the later
+  // cards give up the higher slots, and a slot given up is then never one
+  // below the new slot of a card still to be saved.
+  for (auto record = givingUp.rbegin(); record != givingUp.rend(); ++record) {
+    writer.Write(**record);
   }
   log.Close();
 }

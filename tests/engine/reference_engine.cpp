@@ -160,6 +160,9 @@ void AssignSpeedDials(RunContext& context) {
       {&SyncObject::EmailAddress, &SyncObject::EmailSpeed},
   }};
   for (SyncObject& o : outlookSet) {
+    if (o.Flag == "D") {
+      continue;
+    }
     for (auto [value, speed] : kinds) {
       if (o.*value == "" || o.*speed != "") {
         continue;
