@@ -123,6 +123,10 @@ class ContactRows {
     }
   }
 
+  // Whether the contact still has a row: the PhoneBook keeps a contact
+  // only through the rows of its numbers.
+  bool HasRows() { return !ContactsRows()->IsEOF(); }
+
   // "D": every row of the contact, whatever its code.
   void DeleteContact() {
     std::unique_ptr<Table> rows = ContactsRows();
@@ -206,6 +210,15 @@ class ContactRows {
   std::vector<std::string> lines_;
 };
 
+// A contact that would be left without any row would vanish from the
+// PhoneBook, and the next run would take that for a deletion on the phone
+// and delete the desktop contact too.
+std::string NoNumberLine(const SyncObject& record) {
+  return "... " + record.ContactName +
+         " has no number or e-mail address for the PhoneBook, which cannot keep a contact "
+         "without one; the PhoneBook is left as it was for this contact.";
+}
+
 std::string FailureLine(const SyncObject& record, const std::string& error) {
   return "... The changes for " + record.ContactName +
          " could not be written to the PhoneBook and will be tried again at the next "
@@ -261,6 +274,13 @@ void WritePhoneBookDatabase(RunContext& context) {
         rows.UpdateContact();
       } else {
         rows.AddContact();
+      }
+      if (flag != "D" && !rows.HasRows()) {
+        // Undone with the transaction; the sync row stays as it was, so
+        // the contact keeps its place on both sides.
+        context.state.PhoneBookWriteFailed.insert(record.ContactID);
+        log.WriteLine(NoNumberLine(record));
+        continue;
       }
       transaction->Commit();
       lines = rows.lines();

@@ -461,3 +461,45 @@ TEST(WriteRunTest, APhoneBookSpellingTheDesktopDoesNotKeepIsRewrittenByTheSecond
 
 }  // namespace
 }  // namespace twinbook
+
+namespace twinbook {
+namespace {
+
+// The PhoneBook holds a contact only through the rows of its numbers. A
+// contact with none would vanish from it, and the next run would take that
+// for a deletion on the phone and delete the card: the PhoneBook is left as
+// it was instead, and the card stays, run after run.
+TEST(WriteRunTest, AContactWithoutNumbersIsNeverDeletedForIt) {
+  StoreFiles files;
+  AddSynced(files, kAnn);
+  AddSynced(files, kCy);
+  files.AddCard({"nobody", {{P::FileAs, "Vu, Nobody"}, {P::User2, "YES"}}});
+  // Ann's only number removed on the desktop.
+  files.AddCard({"card1", {{P::FileAs, "Lee, Ann"}, {P::User2, "YES"}, {P::User3, "1"}}});
+  const std::vector<PhoneBookRow> rowsBefore = files.PhoneBookRows();
+
+  for (int run = 1; run <= 3; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    files.Run();
+    ExpectComplete(files);
+    const std::vector<std::string> written =
+        From(files.LogLines(), "Writing to the PhoneBook database.");
+    EXPECT_THAT(written,
+                ::testing::IsSupersetOf(
+                    {"... Lee, Ann has no number or e-mail address for the PhoneBook, which "
+                     "cannot keep a contact without one; the PhoneBook is left as it was for "
+                     "this contact.",
+                     "... Vu, Nobody has no number or e-mail address for the PhoneBook, which "
+                     "cannot keep a contact without one; the PhoneBook is left as it was for "
+                     "this contact."}));
+    EXPECT_EQ(files.PhoneBookRows(), rowsBefore);
+    EXPECT_THAT(files.SyncRows(), ElementsAre(SyncRowOf(kAnn), SyncRowOf(kCy)));
+    ASSERT_TRUE(files.CardNamed("Lee, Ann").has_value());
+    EXPECT_EQ(files.CardNamed("Lee, Ann").value()["MobileTelephoneNumber"], "");
+    ASSERT_TRUE(files.CardNamed("Vu, Nobody").has_value());
+    EXPECT_EQ(files.Cards().size(), 3u);
+  }
+}
+
+}  // namespace
+}  // namespace twinbook
