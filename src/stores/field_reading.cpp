@@ -154,19 +154,6 @@ std::string RowReader::ContactID(const std::string& column) const {
   return id;
 }
 
-std::string RowReader::WholeNumberOrEmpty(const std::string& column) const {
-  FieldValue value = table_.Field(column);
-  if (const auto* integer = std::get_if<std::int64_t>(&value)) {
-    return std::to_string(*integer);
-  }
-  if (const auto* real = std::get_if<double>(&value)) {
-    if (std::isfinite(*real) && *real == std::floor(*real) && std::fabs(*real) < 1e18) {
-      return std::to_string(static_cast<long long>(*real));
-    }
-  }
-  return "";
-}
-
 bool RowReader::IsNullAt(const std::string& column) const {
   return IsNull(table_.Field(column));
 }

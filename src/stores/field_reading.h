@@ -25,8 +25,6 @@ class RowReader {
   // A contact ID: a positive whole number in decimal. Anything else is an
   // error: an ID of 0 or below could never be stored on the desktop side.
   std::string ContactID(const std::string& column) const;
-  // A whole number, or "" for null or a value that is no whole number.
-  std::string WholeNumberOrEmpty(const std::string& column) const;
   // Whether the column holds null in the current row.
   bool IsNullAt(const std::string& column) const;
   // A text; a number stored where a text belongs is read as its decimal

@@ -8,6 +8,8 @@ bool IsContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+}  // namespace
+
 std::size_t CharacterCount(const std::string& text) {
   std::size_t count = 0;
   for (char c : text) {
@@ -17,8 +19,6 @@ std::size_t CharacterCount(const std::string& text) {
   }
   return count;
 }
-
-}  // namespace
 
 std::string PhoneBookName(const std::string& name) {
   std::size_t characters = 0;

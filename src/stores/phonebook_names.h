@@ -11,6 +11,10 @@ namespace twinbook {
 // next run would shorten the desktop contact to what the phone shows.
 inline constexpr std::size_t kPhoneBookNameLength = 22;
 
+// The number of UTF-8 characters of `text` (the bytes that do not continue
+// a character).
+std::size_t CharacterCount(const std::string& text);
+
 // The name as a new PhoneBook row holds it: its first kPhoneBookNameLength
 // characters (UTF-8 characters, never a part of one), all of it when shorter.
 std::string PhoneBookName(const std::string& name);

@@ -18,20 +18,6 @@ namespace {
 // NumberType codes run from 0 to 10; 7 and 8 are not synchronised.
 constexpr int kCodeCount = 11;
 
-bool IsContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t CharacterCount(const std::string& text) {
-  std::size_t count = 0;
-  for (char c : text) {
-    if (!IsContinuationByte(c)) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 // The manager's code for a number's length.
 std::int64_t LengthCode(int code, const std::string& number) {
   if (code == 1 || code == 10) {
