@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
       std::cerr << "Cannot make the stores\n";
       return 1;
     }
+    twinbook::bench::WaitUntilCardsSettle();
     const long before = StatusKb("VmHWM");
     twinbook::bench::WholeRun run(data);
     const auto start = std::chrono::steady_clock::now();

@@ -46,7 +46,9 @@ struct CardCache;
 // read is read again rather than trusted to show a further change.
 class VCardContactStore : public ContactStore {
  public:
-  explicit VCardContactStore(std::chrono::nanoseconds settleTime = std::chrono::seconds(2));
+  static constexpr std::chrono::seconds kDefaultSettleTime{2};
+
+  explicit VCardContactStore(std::chrono::nanoseconds settleTime = kDefaultSettleTime);
   ~VCardContactStore() override;
 
   std::unique_ptr<ContactsFolder> OpenFolder(const std::string& path) override;
