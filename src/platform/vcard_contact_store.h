@@ -29,7 +29,9 @@ struct CardCache;
 //
 // Save writes the card to a hidden temporary file in the same folder and
 // renames it over the item, so a crash leaves the old card or the new one.
-// Saving an unchanged item writes nothing. A card that another program changed
+// A new item's file is written without a name and linked into the folder
+// once complete, where the file system allows (else through a temporary
+// file too). Saving an unchanged item writes nothing. A card that another program changed
 // since the folder was opened is not overwritten: Save fails naming it. A new
 // item's file is named after its UID (vcard::CardFileNameForUid), else a
 // random name. Delete moves the file into the hidden subfolder ".deleted",

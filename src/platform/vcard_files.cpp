@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/contacts_folder.h"
 
@@ -113,6 +114,56 @@ bool RenameNoReplace(int folder, const std::string& from, const std::string& to,
   return true;
 }
 
+void WriteAll(int fd, std::string_view content, const std::string& shown) {
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+// A new file written without a name and given its name only when complete
+// (O_TMPFILE): like a temporary file renamed into place, nothing half
+// written is ever seen, but there is no temporary name to make and remove,
+// and a crash leaves nothing behind. True when linked, false when `target`
+// exists; nothing when the file system or the system cannot do this, and
+// the caller should use a temporary file instead.
+std::optional<bool> LinkNewFile(int folder, const std::string& target, std::string_view content,
+                                std::optional<mode_t> mode, const std::string& shown) {
+  const size_t slash = target.rfind('/');
+  const std::string beside = slash == std::string::npos ? "." : target.substr(0, slash);
+  FileDescriptor file(::openat(folder, beside.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
+  if (file.get() < 0) {
+    return std::nullopt;  // EOPNOTSUPP, EISDIR or EINVAL: no such files here
+  }
+  if (mode && ::fchmod(file.get(), *mode & 07777) != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  WriteAll(file.get(), content, shown);
+  // Linking the descriptor itself (AT_EMPTY_PATH) takes a privilege; its
+  // name below /proc does not, and fails on an existing name just the same.
+  const std::string self = "/proc/self/fd/" + std::to_string(file.get());
+  if (::linkat(AT_FDCWD, self.c_str(), folder, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (errno == EEXIST) {
+      return false;
+    }
+    if (errno == ENOENT) {
+      return std::nullopt;  // no /proc
+    }
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  if (file.Close() != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<FileState> StatFile(int folder, const std::string& path) {
@@ -169,6 +220,11 @@ FileContent ReadWholeFile(int folder, const std::string& path, const std::string
 bool WriteFileAtomically(int folder, const std::string& target, std::string_view content,
                          bool replace, std::optional<mode_t> mode, std::mt19937_64& random,
                          const std::string& shown) {
+  if (!replace) {
+    if (const std::optional<bool> linked = LinkNewFile(folder, target, content, mode, shown)) {
+      return *linked;
+    }
+  }
   const size_t slash = target.rfind('/');
   const std::string beside = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   int fd = -1;
@@ -185,17 +241,7 @@ bool WriteFileAtomically(int folder, const std::string& target, std::string_view
   if (mode && ::fchmod(file.get(), *mode & 07777) != 0) {
     throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
   }
-  size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(file.get(), content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(file.get(), content, shown);
   if (file.Close() != 0) {
     throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
   }

@@ -60,7 +60,10 @@ inline FileContent ReadWholeFile(const std::string& path, const std::string& sho
 // and no reader ever sees half a card. With `replace` false an existing
 // `target` is never replaced: the call returns false and leaves no trace.
 // `mode`, when given, becomes the new file's permissions (those of the file
-// it replaces); otherwise the process's umask decides. `target` is relative
+// it replaces); otherwise the process's umask decides. A file that replaces
+// nothing is written without a name and linked in once complete, where the
+// file system can (O_TMPFILE), which spares making and removing a temporary
+// name and leaves nothing behind after a crash. `target` is relative
 // to the folder open as the descriptor `folder` (AT_FDCWD: to the working
 // folder).
 bool WriteFileAtomically(int folder, const std::string& target, std::string_view content,
