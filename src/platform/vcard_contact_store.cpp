@@ -581,6 +581,9 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
 
   // Updated in place: a folder opened again, unchanged, costs no allocation
   // per card.
+  // Only one folder's cards are kept: a run works on one folder, and the
+  // cards of a folder no longer used would stay for the program's lifetime.
+  std::erase_if(cache_->folders, [&](const auto& folder) { return folder.first != state->real; });
   std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
   const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());

@@ -43,7 +43,8 @@ struct CardCache;
 //
 // The store keeps the cards it has read, keyed by each file's identity
 // (device, inode, size, modification and change times), so that opening the
-// same folder again in one run parses only the files that changed. File times
+// same folder again in one run parses only the files that changed. It keeps
+// those of the folder opened last only. File times
 // tick coarsely, so a file changed less than `settleTime` before its card was
 // read is read again rather than trusted to show a further change.
 class VCardContactStore : public ContactStore {

@@ -748,6 +748,22 @@ TEST_F(VCardFolderTest, ASecondOpenTakesALinkedCardFromWhatItKeptUntilTheFileCha
   EXPECT_EQ(store.CardsParsed(), 3u);
 }
 
+TEST_F(VCardFolderTest, OnlyTheCardsOfTheFolderOpenedLastAreKept) {
+  VCardContactStore store(std::chrono::nanoseconds(0));
+  Put("a.vcf", Card("A"));
+  Put("b.vcf", Card("B"));
+  const std::string other = dir_ / "Other";
+  fs::create_directory(other);
+  WriteFile(other + "/c.vcf", Card("C"));
+  store.OpenFolder(folder_);
+  store.OpenFolder(other);
+  EXPECT_EQ(store.CardsParsed(), 3u);
+  store.OpenFolder(other);
+  EXPECT_EQ(store.CardsParsed(), 3u);
+  EXPECT_EQ(store.OpenFolder(folder_)->Count(), 2);
+  EXPECT_EQ(store.CardsParsed(), 5u) << "the first folder's cards were let go";
+}
+
 TEST_F(VCardFolderTest, CardsOfFilesChangedJustNowAreReadAgain) {
   // A rewrite of the same size within one tick of the file clock leaves the
   // file's identity as it was; only the content tells.
