@@ -4,6 +4,7 @@
 // so all unchanged runs of one size share one copy.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -34,6 +35,8 @@ class Copies {
   fs::path Fresh(const fs::path& from) {
     const fs::path data = scratch_.path() / std::to_string(++made_) / "Data";
     CopyDataFolder(from, data);
+    // The run should not share the disk with the writing back of the copy.
+    ::sync();
     WaitUntilCardsSettle();
     return data;
   }

@@ -13,6 +13,8 @@
 // remove: removing thousands of files just before a measured run would
 // slow down the file system under it.
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
         }
       }
       twinbook::bench::CopyDataFolder(folder / "Data", copy);
+      ::sync();
       twinbook::bench::WaitUntilCardsSettle();
       twinbook::bench::WholeRun run(copy);
       const auto start = std::chrono::steady_clock::now();
