@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "whole_run.h"
@@ -42,15 +43,21 @@ bool MakeStoresApart(int contacts, const std::string& which, const std::filesyst
   }
   if (child == 0) {
     int code = 0;
+    // Made below the parent's scratch folder and left there: the parent
+    // removes it after the run, not the child just before it (removing
+    // thousands of files slows down the file system under the run).
+    ::setenv("TMPDIR", data.parent_path().c_str(), 1);
+    std::optional<twinbook::bench::StoreTemplates> templates;
     try {
-      twinbook::bench::StoreTemplates templates;
+      templates.emplace();
       twinbook::bench::CopyDataFolder(
-          which == "first" ? templates.FirstRun(contacts) : templates.Unchanged(contacts), data);
+          which == "first" ? templates->FirstRun(contacts) : templates->Unchanged(contacts), data);
     } catch (const std::exception& error) {
       std::cerr << error.what() << "\n";
       code = 1;
     }
-    // Leave without the parent's destructors: its scratch folder is not ours.
+    // Leave without destructors: the templates stay, and the parent's
+    // scratch folder is not ours.
     std::_Exit(code);
   }
   int status = 0;
@@ -77,6 +84,7 @@ int main(int argc, char** argv) {
       std::cerr << "Cannot make the stores\n";
       return 1;
     }
+    twinbook::bench::WaitUntilCardsSettle();
     const long before = StatusKb("VmHWM");
     twinbook::bench::WholeRun run(data);
     const auto start = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 
 #include <iostream>
 #include <stdexcept>
+#include <thread>
 #include <variant>
 
 #include "engine/start_sync.h"
@@ -235,25 +236,22 @@ void CopyDataFolder(const fs::path& from, const fs::path& to) {
     throw std::runtime_error("Cannot copy onto the existing " + to.string());
   }
   fs::create_directories(to);
+  // Real copies, not links: a save that replaces a card must free the old
+  // file as it does in a user's folder, and that is a good part of what a
+  // save costs on some file systems.
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from)) {
     const fs::path target = to / fs::relative(entry.path(), from);
     if (entry.is_directory()) {
       fs::create_directory(target);
-      continue;
+    } else {
+      fs::copy_file(entry.path(), target);
     }
-    // The vCard store never writes into a card file: it renames a new file
-    // over it, and moves a deleted one away. A link is therefore as good as
-    // a copy of a card, and far cheaper where making a file costs
-    // milliseconds. The databases are written in place and are copied.
-    std::error_code linkFailed;
-    if (entry.path().parent_path().filename() == "Contacts") {
-      fs::create_hard_link(entry.path(), target, linkFailed);
-      if (!linkFailed) {
-        continue;
-      }
-    }
-    fs::copy_file(entry.path(), target);
   }
+}
+
+void WaitUntilCardsSettle() {
+  std::this_thread::sleep_for(VCardContactStore::kDefaultSettleTime +
+                              std::chrono::milliseconds(100));
 }
 
 bool RunChangesNothing(const fs::path& dataFolder, std::string* difference) {

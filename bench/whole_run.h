@@ -125,6 +125,13 @@ class ScratchFolder {
 // measured run can start from the same stores as the one before.
 void CopyDataFolder(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Waits until card files written just now are old enough for the contacts
+// store to trust what it kept of them (VCardContactStore's settle time), as
+// a user's cards are when a run starts. A run over cards copied a moment
+// ago would otherwise read every card twice, once for loading and once for
+// writing.
+void WaitUntilCardsSettle();
+
 // The stores every measured run of one size starts from, made once per size
 // and process, below one scratch folder.
 class StoreTemplates {

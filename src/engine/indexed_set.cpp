@@ -1,38 +1,69 @@
 #include "engine/indexed_set.h"
 
+#include <algorithm>
+
 namespace twinbook {
 
 IndexedSet::IndexedSet(SyncSet& set) : set_(set) {
-  positions_.reserve(static_cast<size_t>(set.Count()));
+  filings_.reserve(static_cast<size_t>(set.Count()) + set.Count() / 4 + 16);
+  Rehash(filings_.capacity());
   int position = 1;
   for (const SyncObject& record : set) {
-    positions_[record.ContactID].insert(position);
+    File(Hash(record.ContactID), position);
     ++position;
   }
 }
 
+void IndexedSet::Rehash(std::size_t atLeast) {
+  std::size_t size = 16;
+  while (size < atLeast) {
+    size *= 2;
+  }
+  buckets_.assign(size, -1);
+  for (size_t i = 0; i < filings_.size(); ++i) {
+    int& head = buckets_[filings_[i].hash & (size - 1)];
+    filings_[i].next = head;
+    head = static_cast<int>(i);
+  }
+}
+
+void IndexedSet::File(std::size_t hash, int position) {
+  if (filings_.size() >= buckets_.size()) {
+    filings_.push_back({hash, position, -1});
+    Rehash(buckets_.size() * 2);
+    return;
+  }
+  int& head = buckets_[hash & (buckets_.size() - 1)];
+  filings_.push_back({hash, position, head});
+  head = static_cast<int>(filings_.size() - 1);
+}
+
 int IndexedSet::FindContactID(const std::string& id) const {
-  auto it = positions_.find(id);
-  return it == positions_.end() ? 0 : *it->second.rbegin();
+  const std::size_t hash = Hash(id);
+  int last = 0;
+  for (int i = buckets_[hash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
+    const Filing& filing = filings_[i];
+    if (filing.hash == hash && filing.position > last &&
+        set_.Item(filing.position).ContactID == id) {
+      last = filing.position;
+    }
+  }
+  return last;
 }
 
 SyncObject& IndexedSet::CloneNew(const SyncObject& source) {
   SyncObject& clone = set_.CloneNew(source);
-  positions_[clone.ContactID].insert(set_.Count());
+  File(Hash(clone.ContactID), set_.Count());
   return clone;
 }
 
 void IndexedSet::SetContactID(int position, const std::string& id) {
   SyncObject& record = set_.Item(position);
-  auto old = positions_.find(record.ContactID);
-  if (old != positions_.end()) {
-    old->second.erase(position);
-    if (old->second.empty()) {
-      positions_.erase(old);
-    }
+  if (record.ContactID == id) {
+    return;
   }
   record.ContactID = id;
-  positions_[id].insert(position);
+  File(Hash(id), position);
 }
 
 }  // namespace twinbook

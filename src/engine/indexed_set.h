@@ -1,8 +1,9 @@
 #pragma once
 
-#include <set>
+#include <cstddef>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 #include "model/sync_set.h"
 
@@ -17,6 +18,10 @@ namespace twinbook {
 // goes through this object. The deciding phases only ever append, so
 // positions never shift under it; copying a record's data over its own
 // counterpart (same ID) leaves it valid too.
+//
+// Every phase builds its own, so it is cheap to build: a hash table of
+// positions in two arrays, no allocation per record and no copy of an ID.
+// An ID is looked up by its hash and confirmed against the record itself.
 class IndexedSet {
  public:
   explicit IndexedSet(SyncSet& set);
@@ -29,7 +34,7 @@ class IndexedSet {
   SyncObject& Item(int position) { return set_.Item(position); }
 
   int FindContactID(const std::string& id) const;
-  bool HoldsContactID(const std::string& id) const { return positions_.contains(id); }
+  bool HoldsContactID(const std::string& id) const { return FindContactID(id) != 0; }
 
   // SyncSet::CloneNew, keeping the index in step.
   SyncObject& CloneNew(const SyncObject& source);
@@ -37,10 +42,22 @@ class IndexedSet {
   void SetContactID(int position, const std::string& id);
 
  private:
+  // A position filed under the hash of the ID its record had then. A record
+  // that takes another ID is filed again under the new one; the old filing
+  // stays, and is passed over because the record no longer carries that ID.
+  struct Filing {
+    std::size_t hash;
+    int position;
+    int next;  // the next filing in the same bucket, as an index into filings_; -1 ends
+  };
+
+  static std::size_t Hash(std::string_view id) { return std::hash<std::string_view>{}(id); }
+  void File(std::size_t hash, int position);
+  void Rehash(std::size_t buckets);
+
   SyncSet& set_;
-  // Every position of each ID, so that the last one is known even after the
-  // record at it has taken another ID.
-  std::unordered_map<std::string, std::set<int>> positions_;
+  std::vector<Filing> filings_;
+  std::vector<int> buckets_;  // the first filing of each bucket; -1 for none
 };
 
 }  // namespace twinbook

@@ -1,9 +1,11 @@
 #include "engine/speed_dials.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "engine/indexed_set.h"
 
@@ -36,6 +38,11 @@ constexpr std::array<SpeedKind, 9> kAssignmentOrder = {{
 // sets for every candidate. A slot is in use while any speed dial of any
 // record holds its exact text ("01" does not hold slot 1). A sync record's
 // speed dial may be overwritten, which frees its old slot again.
+//
+// Texts in the plain decimal form that LowestFree hands out are counted by
+// number in an array, which the phase touches for every speed dial of every
+// record; only other texts ("01", "x") go into a map, as they can never be
+// handed out and only need counting.
 class SlotPool {
  public:
   void Count(const SyncSet& set) {
@@ -55,31 +62,54 @@ class SlotPool {
 
   // The lowest slot not in use.
   std::string LowestFree() {
-    std::string text = std::to_string(lowest_);
-    while (InUse(text)) {
+    while (UsesOf(lowest_) > 0) {
       ++lowest_;
-      text = std::to_string(lowest_);
     }
-    return text;
+    return std::to_string(lowest_);
   }
 
  private:
-  bool InUse(const std::string& text) const { return uses_.contains(text); }
+  // Slot numbers up to this are counted in the array.
+  static constexpr long long kCountedInArray = 1 << 22;
+
+  int UsesOf(long long slot) const {
+    if (slot < kCountedInArray) {
+      return static_cast<size_t>(slot) < numbered_.size() ? numbered_[slot] : 0;
+    }
+    auto it = others_.find(std::to_string(slot));
+    return it == others_.end() ? 0 : it->second;
+  }
 
   void Use(const std::string& text) {
-    if (!text.empty()) {
-      ++uses_[text];
+    if (text.empty()) {
+      return;
     }
+    if (const long long slot = SlotNumber(text); slot > 0 && slot < kCountedInArray) {
+      if (static_cast<size_t>(slot) >= numbered_.size()) {
+        numbered_.resize(std::max<size_t>(static_cast<size_t>(slot) + 1, numbered_.size() * 2));
+      }
+      ++numbered_[slot];
+      return;
+    }
+    ++others_[text];
   }
 
   void Release(const std::string& text) {
-    auto it = uses_.find(text);
-    if (it == uses_.end() || --it->second > 0) {
-      return;
+    const long long slot = SlotNumber(text);
+    if (slot > 0 && slot < kCountedInArray) {
+      if (static_cast<size_t>(slot) >= numbered_.size() || numbered_[slot] == 0 ||
+          --numbered_[slot] > 0) {
+        return;
+      }
+    } else {
+      auto it = others_.find(text);
+      if (it == others_.end() || --it->second > 0) {
+        return;
+      }
+      others_.erase(it);
     }
-    uses_.erase(it);
     // Every slot below lowest_ is in use; one of them may have become free.
-    if (const long long slot = SlotNumber(text); slot > 0 && slot < lowest_) {
+    if (slot > 0 && slot < lowest_) {
       lowest_ = slot;
     }
   }
@@ -100,7 +130,8 @@ class SlotPool {
     return number;
   }
 
-  std::unordered_map<std::string, int> uses_;
+  std::vector<int> numbered_;                    // uses of slot n at [n]
+  std::unordered_map<std::string, int> others_;  // uses of every other text
   long long lowest_ = 1;
 };
 
@@ -138,14 +169,21 @@ void AssignSpeedDials(RunContext& context) {
     if (outlook.Flag == "D") {
       continue;
     }
+    // Found once the record needs them; no ID changes in this phase.
+    bool found = false;
+    SyncObject* pbRecord = nullptr;
+    SyncObject* syRecord = nullptr;
     for (const SpeedKind& kind : kAssignmentOrder) {
       if ((outlook.*kind.value).empty() || !(outlook.*kind.speed).empty()) {
         continue;
       }
-      const int pb = phoneBook.FindContactID(outlook.ContactID);
-      const int sy = sync.FindContactID(outlook.ContactID);
-      SyncObject* pbRecord = pb > 0 ? &phoneBook.Item(pb) : nullptr;
-      SyncObject* syRecord = sy > 0 ? &sync.Item(sy) : nullptr;
+      if (!found) {
+        const int pb = phoneBook.FindContactID(outlook.ContactID);
+        const int sy = sync.FindContactID(outlook.ContactID);
+        pbRecord = pb > 0 ? &phoneBook.Item(pb) : nullptr;
+        syRecord = sy > 0 ? &sync.Item(sy) : nullptr;
+        found = true;
+      }
 
       if (pbRecord != nullptr && !(pbRecord->*kind.speed).empty()) {
         // The phone already has a slot for this entry: adopt it.

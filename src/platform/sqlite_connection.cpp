@@ -162,6 +162,7 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
 
 SqliteConnection::~SqliteConnection() {
   cache_.clear();
+  givenBack_.clear();
   sqlite3_close_v2(db_);
 }
 
@@ -183,6 +184,53 @@ sqlite3_stmt* SqliteConnection::Cached(const std::string& sql, const std::string
     found = cache_.emplace(sql, Prepare(sql, context)).first;
   }
   return found->second.get();
+}
+
+SqliteStatement SqliteConnection::Take(const std::string& sql, const std::string& context) {
+  auto kept = givenBack_.find(sql);
+  if (kept == givenBack_.end() || kept->second.empty()) {
+    return Prepare(sql, context);
+  }
+  SqliteStatement statement = std::move(kept->second.back());
+  kept->second.pop_back();
+  return statement;
+}
+
+void SqliteConnection::GiveBack(const std::string& sql, SqliteStatement statement) {
+  // A few of each are enough for the cursors open at one time.
+  constexpr size_t kKeptPerStatement = 4;
+  if (!statement) {
+    return;
+  }
+  sqlite3_reset(statement.get());
+  sqlite3_clear_bindings(statement.get());
+  std::vector<SqliteStatement>& kept = givenBack_[sql];
+  if (kept.size() < kKeptPerStatement) {
+    kept.push_back(std::move(statement));
+  }
+}
+
+std::shared_ptr<const SqliteTableShape> SqliteConnection::KeptShape(
+    const std::string& table) const {
+  auto kept = shapes_.find(table);
+  return kept == shapes_.end() ? nullptr : kept->second;
+}
+
+void SqliteConnection::KeepShape(const std::string& table,
+                                 std::shared_ptr<const SqliteTableShape> shape) {
+  shapes_[table] = std::move(shape);
+}
+
+std::int64_t SqliteConnection::SchemaVersion() {
+  sqlite3_stmt* statement = Cached("PRAGMA schema_version", "Cannot read the schema of " + path_);
+  const int rc = sqlite3_step(statement);
+  const std::int64_t version = rc == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+  const std::string error = LastError();
+  sqlite3_reset(statement);
+  if (rc != SQLITE_ROW) {
+    throw DatabaseError("Cannot read the schema of " + path_ + ": " + error);
+  }
+  return version;
 }
 
 void SqliteConnection::BeginWrite() {
@@ -216,6 +264,17 @@ void SqliteConnection::BeginWrite() {
   }
 }
 
+int SqliteConnection::Run(const char* sql) {
+  sqlite3_stmt* statement = Cached(sql, std::string("Cannot run ") + sql + " on " + path_);
+  int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE || rc == SQLITE_ROW) {
+    rc = SQLITE_OK;
+  }
+  // The error stays readable through LastError() after the reset.
+  sqlite3_reset(statement);
+  return rc;
+}
+
 void SqliteConnection::ResetReadingStatements() {
   for (sqlite3_stmt* statement = sqlite3_next_stmt(db_, nullptr); statement != nullptr;
        statement = sqlite3_next_stmt(db_, statement)) {
@@ -240,7 +299,7 @@ void SqliteConnection::BeginTransaction() {
   }
   // The journal mode cannot change inside a transaction.
   BeginWrite();
-  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+  if (Run("BEGIN IMMEDIATE") != SQLITE_OK) {
     throw DatabaseError("Cannot begin a transaction on " + path_ + ": " + LastError());
   }
   inTransaction_ = true;
@@ -255,7 +314,7 @@ void SqliteConnection::CommitTransaction() {
     throw DatabaseError("Cannot commit the changes to " + path_ +
                         ": the transaction was undone by the database after a failed write");
   }
-  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  const int rc = Run("COMMIT");
   const std::string error = LastError();
   if (rc != SQLITE_OK) {
     RollbackTransaction();

@@ -8,7 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/database.h"
 
@@ -41,6 +43,8 @@ std::string DescribeValue(const FieldValue& value);
 // next may be stale, so they seek afresh.
 std::uint64_t CommittedChangeCount();
 
+struct SqliteTableShape;  // sqlite_table.h
+
 // One open database file: the connection, its settings and the statements
 // shared by every cursor on it. Cursors hold it by shared_ptr, so it lives as
 // long as the last of them.
@@ -71,6 +75,23 @@ class SqliteConnection {
   SqliteStatement Prepare(const std::string& sql, const std::string& context) const;
   // A statement kept for reuse; the caller resets it after use.
   sqlite3_stmt* Cached(const std::string& sql, const std::string& context);
+
+  // A statement of `sql` for one user at a time, until given back: one given
+  // back before, else a new one. A writer opens a cursor for each contact it
+  // changes; preparing the cursor's statements anew each time would cost
+  // more than the change itself.
+  SqliteStatement Take(const std::string& sql, const std::string& context);
+  // Keeps `statement`, prepared from `sql`, for the next Take: reset, its
+  // parameters cleared.
+  void GiveBack(const std::string& sql, SqliteStatement statement);
+
+  // The shape of `table` kept by the cursors (sqlite_table.cpp), with the
+  // schema version it was read under; null when none is kept.
+  std::shared_ptr<const SqliteTableShape> KeptShape(const std::string& table) const;
+  void KeepShape(const std::string& table, std::shared_ptr<const SqliteTableShape> shape);
+  // The file's schema version: it changes with every change to a table's
+  // definition, by any program.
+  std::int64_t SchemaVersion();
 
   // Called before every write. The first one puts the file into WAL mode
   // (see the .cpp). Outside a transaction each write runs in autocommit
@@ -111,6 +132,9 @@ class SqliteConnection {
  private:
   // Ends every statement that is still stepping.
   void ResetReadingStatements();
+  // Runs one statement without result rows from the kept ones: SQLITE_OK,
+  // or the error code (LastError() tells more).
+  int Run(const char* sql);
 
   sqlite3* db_;
   std::string path_;
@@ -118,6 +142,8 @@ class SqliteConnection {
   bool inTransaction_ = false;
   bool transactionLost_ = false;  // SQLite undid the open transaction
   std::map<std::string, SqliteStatement> cache_;
+  std::unordered_map<std::string, std::vector<SqliteStatement>> givenBack_;
+  std::map<std::string, std::shared_ptr<const SqliteTableShape>> shapes_;
 };
 
 }  // namespace twinbook

@@ -1,5 +1,6 @@
 #include "platform/sqlite_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -124,20 +125,31 @@ SqliteTable::SqliteTable(std::shared_ptr<SqliteConnection> connection, const std
     : connection_(std::move(connection)),
       table_(table),
       from_("\"main\"." + QuoteIdentifier(table)) {
-  LoadColumns();
+  LoadShape();
   PrepareStatements(filter);
-  row_.resize(columns_.size());
+  row_.resize(shape_->columns.size());
   // A cursor opens on the first row, as the callers' loops expect.
   MoveFirst();
 }
 
-SqliteTable::~SqliteTable() = default;
+SqliteTable::~SqliteTable() {
+  for (Statement* statement : {&forward_, &backward_, &byRowid_, &any_}) {
+    connection_->GiveBack(statement->sql, std::move(statement->statement));
+  }
+}
 
 std::string SqliteTable::Where() const {
   return "table " + table_ + " of " + connection_->path();
 }
 
-void SqliteTable::LoadColumns() {
+void SqliteTable::LoadShape() {
+  const std::int64_t version = connection_->SchemaVersion();
+  shape_ = connection_->KeptShape(table_);
+  if (shape_ && shape_->schemaVersion == version) {
+    return;
+  }
+  auto shape = std::make_shared<SqliteTableShape>();
+  shape->schemaVersion = version;
   const std::string& path = connection_->path();
   const std::string context = "Cannot read the columns of " + Where();
   bool strict = false;
@@ -178,7 +190,7 @@ void SqliteTable::LoadColumns() {
       continue;  // hidden columns of virtual tables are not part of a row
     }
     column.writable = hidden == 0;
-    columns_.push_back(std::move(column));
+    shape->columns.push_back(std::move(column));
   }
   if (rc != SQLITE_DONE) {
     throw DatabaseError(context + ": " + connection_->LastError());
@@ -186,11 +198,13 @@ void SqliteTable::LoadColumns() {
   // A column may itself be called rowid; SQLite then offers two other names.
   for (const char* name : {"rowid", "_rowid_", "oid"}) {
     bool taken = false;
-    for (const SqliteColumn& column : columns_) {
+    for (const SqliteColumn& column : shape->columns) {
       taken = taken || SameIdentifier(column.name, name);
     }
     if (!taken) {
-      rowidName_ = name;
+      shape->rowidName = name;
+      connection_->KeepShape(table_, shape);
+      shape_ = std::move(shape);
       return;
     }
   }
@@ -199,25 +213,26 @@ void SqliteTable::LoadColumns() {
 }
 
 void SqliteTable::PrepareStatements(const std::optional<Filter>& filter) {
-  std::string columns = rowidName_;
-  for (const SqliteColumn& column : columns_) {
+  std::string columns = shape_->rowidName;
+  for (const SqliteColumn& column : shape_->columns) {
     columns += ", " + QuoteIdentifier(column.name);
   }
   std::string condition;
   if (filter) {
     const size_t index = ColumnIndex(filter->column);
     // IS rather than =, so a null filter value finds the rows holding null.
-    condition = " AND " + QuoteIdentifier(columns_[index].name) + " IS ?2";
+    condition = " AND " + QuoteIdentifier(shape_->columns[index].name) + " IS ?2";
   }
   const std::string select = "SELECT " + columns + " FROM " + from_ + " WHERE ";
+  const std::string& rowid = shape_->rowidName;
+  forward_.sql = select + rowid + " >= ?1" + condition + " ORDER BY " + rowid;
+  backward_.sql = select + rowid + " <= ?1" + condition + " ORDER BY " + rowid + " DESC";
+  byRowid_.sql = select + rowid + " = ?1";
+  any_.sql = "SELECT 1 FROM " + from_ + " WHERE 1" + condition + " LIMIT 1";
   const std::string context = "Cannot read " + Where();
-  forward_ = connection_->Prepare(
-      select + rowidName_ + " >= ?1" + condition + " ORDER BY " + rowidName_, context);
-  backward_ = connection_->Prepare(
-      select + rowidName_ + " <= ?1" + condition + " ORDER BY " + rowidName_ + " DESC", context);
-  byRowid_ = connection_->Prepare(select + rowidName_ + " = ?1", context);
-  any_ =
-      connection_->Prepare("SELECT 1 FROM " + from_ + " WHERE 1" + condition + " LIMIT 1", context);
+  for (Statement* statement : {&forward_, &backward_, &byRowid_, &any_}) {
+    statement->statement = connection_->Take(statement->sql, context);
+  }
   if (filter) {
     // Bindings outlive resets: the filter value is bound once.
     for (sqlite3_stmt* statement : {forward_.get(), backward_.get(), any_.get()}) {
@@ -227,8 +242,8 @@ void SqliteTable::PrepareStatements(const std::optional<Filter>& filter) {
 }
 
 size_t SqliteTable::ColumnIndex(const std::string& column) const {
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    if (SameIdentifier(columns_[i].name, column)) {
+  for (size_t i = 0; i < shape_->columns.size(); ++i) {
+    if (SameIdentifier(shape_->columns[i].name, column)) {
       return i;
     }
   }
@@ -362,7 +377,7 @@ void SqliteTable::MovePrevious() {
 }
 
 FieldValue SqliteTable::DefaultValue(size_t index) const {
-  const SqliteColumn& column = columns_[index];
+  const SqliteColumn& column = shape_->columns[index];
   if (!column.defaultSql) {
     return std::monostate{};
   }
@@ -385,18 +400,18 @@ FieldValue SqliteTable::Field(const std::string& column) const {
 
 void SqliteTable::AddNew() {
   mode_ = Mode::Adding;
-  pending_.assign(columns_.size(), std::nullopt);
+  pending_.assign(shape_->columns.size(), std::nullopt);
 }
 
 void SqliteTable::Edit() {
   RequireRow();
   mode_ = Mode::Editing;
-  pending_.assign(columns_.size(), std::nullopt);
+  pending_.assign(shape_->columns.size(), std::nullopt);
 }
 
 void SqliteTable::SetField(const std::string& column, FieldValue value) {
   const size_t index = ColumnIndex(column);
-  const SqliteColumn& target = columns_[index];
+  const SqliteColumn& target = shape_->columns[index];
   if (mode_ == Mode::None) {
     throw DatabaseError("Cannot set column " + target.name + " of " + Where() +
                         ": no row is being added or edited");
@@ -437,27 +452,12 @@ void SqliteTable::Update() {
   const std::vector<std::optional<FieldValue>> pending = std::move(pending_);
   pending_.clear();
 
-  // Only the columns that were set are named, so the others keep their
-  // value (or take their default in a new row): columns this program does
-  // not know stay as their owner left them.
-  std::string names;
-  std::string values;
-  std::string assignments;
+  std::vector<bool> set(pending.size());
   for (size_t i = 0; i < pending.size(); ++i) {
-    if (!pending[i]) {
-      continue;
-    }
-    const std::string separator = names.empty() ? "" : ", ";
-    names += separator + QuoteIdentifier(columns_[i].name);
-    values += separator + "?";
-    assignments += separator + QuoteIdentifier(columns_[i].name) + " = ?";
+    set[i] = pending[i].has_value();
   }
-
   if (mode == Mode::Adding) {
-    const std::string sql =
-        names.empty() ? "INSERT INTO " + from_ + " DEFAULT VALUES"
-                      : "INSERT INTO " + from_ + " (" + names + ") VALUES (" + values + ")";
-    sqlite3_stmt* insert = connection_->Cached(sql, "Cannot add a row to " + Where());
+    sqlite3_stmt* insert = WriteStatement(true, set);
     int parameter = 0;
     for (const auto& value : pending) {
       if (value) {
@@ -473,10 +473,8 @@ void SqliteTable::Update() {
     return;
   }
 
-  if (!names.empty()) {
-    sqlite3_stmt* update = connection_->Cached(
-        "UPDATE " + from_ + " SET " + assignments + " WHERE " + rowidName_ + " = ?",
-        "Cannot change a row of " + Where());
+  if (std::find(set.begin(), set.end(), true) != set.end()) {
+    sqlite3_stmt* update = WriteStatement(false, set);
     int parameter = 0;
     for (const auto& value : pending) {
       if (value) {
@@ -491,6 +489,39 @@ void SqliteTable::Update() {
     }
   }
   ReloadRow();
+}
+
+sqlite3_stmt* SqliteTable::WriteStatement(bool adding, const std::vector<bool>& set) {
+  sqlite3_stmt*& kept = (adding ? inserts_ : updates_)[set];
+  if (kept != nullptr) {
+    return kept;
+  }
+  // Only the columns that were set are named, so the others keep their
+  // value (or take their default in a new row): columns this program does
+  // not know stay as their owner left them.
+  std::string names;
+  std::string values;
+  std::string assignments;
+  for (size_t i = 0; i < set.size(); ++i) {
+    if (!set[i]) {
+      continue;
+    }
+    const std::string separator = names.empty() ? "" : ", ";
+    names += separator + QuoteIdentifier(shape_->columns[i].name);
+    values += separator + "?";
+    assignments += separator + QuoteIdentifier(shape_->columns[i].name) + " = ?";
+  }
+  if (adding) {
+    kept = connection_->Cached(
+        names.empty() ? "INSERT INTO " + from_ + " DEFAULT VALUES"
+                      : "INSERT INTO " + from_ + " (" + names + ") VALUES (" + values + ")",
+        "Cannot add a row to " + Where());
+  } else {
+    kept = connection_->Cached(
+        "UPDATE " + from_ + " SET " + assignments + " WHERE " + shape_->rowidName + " = ?",
+        "Cannot change a row of " + Where());
+  }
+  return kept;
 }
 
 void SqliteTable::ReloadRow() {
@@ -514,8 +545,9 @@ void SqliteTable::ReloadRow() {
 void SqliteTable::Delete() {
   RequireRow();
   mode_ = Mode::None;
-  sqlite3_stmt* remove = connection_->Cached(
-      "DELETE FROM " + from_ + " WHERE " + rowidName_ + " = ?1", "Cannot delete from " + Where());
+  sqlite3_stmt* remove =
+      connection_->Cached("DELETE FROM " + from_ + " WHERE " + shape_->rowidName + " = ?1",
+                          "Cannot delete from " + Where());
   sqlite3_bind_int64(remove, 1, rowid_);
   const std::string row = "row id " + std::to_string(rowid_);
   Write(remove, "delete " + row);

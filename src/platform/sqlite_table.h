@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,14 @@ struct SqliteColumn {
   bool notNull = false;
   bool writable = true;                   // false for generated columns
   std::optional<std::string> defaultSql;  // the DEFAULT expression
+};
+
+// What a cursor needs to know of its table. Read once and kept by the
+// connection for as long as the schema version stays the same.
+struct SqliteTableShape {
+  std::int64_t schemaVersion = 0;
+  std::vector<SqliteColumn> columns;
+  std::string rowidName;  // the name that reaches the rowid in this table
 };
 
 // The affinity of a column declared with `declaredType`.
@@ -81,7 +90,7 @@ class SqliteTable final : public Table {
   enum class Mode { None, Adding, Editing };
   enum class Walk { None, Forward, Backward };
 
-  void LoadColumns();
+  void LoadShape();
   void PrepareStatements(const std::optional<Filter>& filter);
   std::string Where() const;
   size_t ColumnIndex(const std::string& column) const;
@@ -95,18 +104,27 @@ class SqliteTable final : public Table {
   void Arrive(bool found, Walk walk);
   void ReloadRow();
   void Write(sqlite3_stmt* statement, const std::string& what);
+  // The statement that adds a row (or changes the current one) setting the
+  // columns marked in `set`, made once per cursor and combination.
+  sqlite3_stmt* WriteStatement(bool adding, const std::vector<bool>& set);
   FieldValue DefaultValue(size_t index) const;
 
   std::shared_ptr<SqliteConnection> connection_;
   std::string table_;
-  std::string from_;       // the quoted table, in the main schema
-  std::string rowidName_;  // the name that reaches the rowid in this table
-  std::vector<SqliteColumn> columns_;
+  std::string from_;  // the quoted table, in the main schema
+  std::shared_ptr<const SqliteTableShape> shape_;
 
-  SqliteStatement forward_;   // rows from a rowid upwards
-  SqliteStatement backward_;  // rows from a rowid downwards
-  SqliteStatement byRowid_;   // the row of a rowid
-  SqliteStatement any_;       // whether there is a row at all
+  // Taken from the connection, given back when the cursor goes; each with
+  // the text it was prepared from.
+  struct Statement {
+    std::string sql;
+    SqliteStatement statement;
+    sqlite3_stmt* get() const { return statement.get(); }
+  };
+  Statement forward_;   // rows from a rowid upwards
+  Statement backward_;  // rows from a rowid downwards
+  Statement byRowid_;   // the row of a rowid
+  Statement any_;       // whether there is a row at all
 
   Walk walk_ = Walk::None;         // the statement stepping, if any
   std::uint64_t walkChanges_ = 0;  // CommittedChangeCount() when it started
@@ -115,6 +133,10 @@ class SqliteTable final : public Table {
   bool deleted_ = false;         // the row at the cursor was deleted
   std::int64_t rowid_ = 0;       // the cursor's place
   std::vector<FieldValue> row_;  // the current row's values
+
+  // Kept by the connection, which outlives the cursor.
+  std::map<std::vector<bool>, sqlite3_stmt*> inserts_;
+  std::map<std::vector<bool>, sqlite3_stmt*> updates_;
 
   Mode mode_ = Mode::None;
   std::vector<std::optional<FieldValue>> pending_;  // values set since AddNew/Edit

@@ -427,6 +427,71 @@ bool NeedsQuotes(std::string_view value) {
          (!value.empty() && (IsFoldBlank(value.front()) || IsFoldBlank(value.back())));
 }
 
+// A parameter value as it can be written: without double quotes and
+// control characters, which parameter values cannot hold (see CaretEncode).
+// Only a value holding one of them needs a copy.
+std::string_view WritableParamValue(const std::string& value, std::string& copy) {
+  auto unwritable = [](char c) {
+    return c == '"' || (static_cast<unsigned char>(c) < ' ' && c != '\t') || c == 0x7F;
+  };
+  if (std::none_of(value.begin(), value.end(), unwritable)) {
+    return value;
+  }
+  copy.clear();
+  for (char c : value) {
+    if (!unwritable(c)) {
+      copy += c;
+    }
+  }
+  return copy;
+}
+
+// Writes the line before folding into `out`, which takes string_views.
+template <typename Out>
+void RenderLineTo(const Line& line, Out& out) {
+  std::string copy;
+  if (!line.group.empty()) {
+    out(line.group);
+    out(".");
+  }
+  out(line.name);
+  for (const Param& param : line.params) {
+    out(";");
+    out(param.name);
+    out("=");
+    for (size_t i = 0; i < param.values.size(); ++i) {
+      if (i > 0) {
+        out(",");
+      }
+      const std::string_view value = WritableParamValue(param.values[i], copy);
+      if (NeedsQuotes(value)) {
+        out("\"");
+        out(value);
+        out("\"");
+      } else {
+        out(value);
+      }
+    }
+  }
+  out(":");
+  out(line.value);
+}
+
+// Whether the line as RenderLine writes it is exactly `text`; found without
+// writing it.
+bool RendersAs(const Line& line, std::string_view text) {
+  bool same = true;
+  auto match = [&](std::string_view part) {
+    if (same && text.substr(0, part.size()) == part) {
+      text.remove_prefix(part.size());
+    } else {
+      same = false;
+    }
+  };
+  RenderLineTo(line, match);
+  return same && text.empty();
+}
+
 }  // namespace
 
 bool Line::Is(std::string_view upperName) const {
@@ -496,6 +561,8 @@ Card Parse(std::string_view bytes) {
                       " is not BEGIN:VCARD");
   }
   Card card;
+  // A folder keeps thousands of cards: no room to spare in each.
+  card.lines.reserve(logical.size() - 1);
   size_t k = 1;
   bool ended = false;
   for (; k < logical.size(); ++k) {
@@ -528,8 +595,16 @@ Card Parse(std::string_view bytes) {
     card.version = v == "2.1" ? Version::k21 : v == "4.0" ? Version::k40 : Version::k30;
   }
   for (Line& line : card.lines) {
-    if (!line.opaque) {
-      Normalize(line, card.version);
+    if (line.opaque) {
+      continue;
+    }
+    Normalize(line, card.version);
+    // The original text is kept only where writing the line from its
+    // fields would change it: a folder holds thousands of cards, and most
+    // lines are written the way this program writes them. A 2.1 card is
+    // always written from the fields (ConvertTo30).
+    if (card.version == Version::k21 || RendersAs(line, line.original)) {
+      std::string().swap(line.original);  // an assignment would keep the storage
     }
   }
   return card;
@@ -553,35 +628,8 @@ void ConvertTo30(Card& card) {
 
 std::string RenderLine(const Line& line) {
   std::string out;
-  if (!line.group.empty()) {
-    out += line.group;
-    out += '.';
-  }
-  out += line.name;
-  for (const Param& param : line.params) {
-    out += ';';
-    out += param.name;
-    out += '=';
-    for (size_t i = 0; i < param.values.size(); ++i) {
-      if (i > 0) {
-        out += ',';
-      }
-      std::string value;
-      for (char c : param.values[i]) {
-        // Parameter values cannot hold these at all (see CaretEncode).
-        if (c != '"' && (static_cast<unsigned char>(c) >= ' ' || c == '\t') && c != 0x7F) {
-          value += c;
-        }
-      }
-      if (NeedsQuotes(value)) {
-        out += '"' + value + '"';
-      } else {
-        out += value;
-      }
-    }
-  }
-  out += ':';
-  out += line.value;
+  auto append = [&](std::string_view part) { out.append(part); };
+  RenderLineTo(line, append);
   return out;
 }
 

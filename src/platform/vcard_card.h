@@ -28,7 +28,9 @@ struct Line {
   std::string value;
   // The line as it stood in the file, unfolded. A 3.0 or 4.0 card writes a
   // line it did not change with exactly these bytes; empty for a line made
-  // or changed here, which is written from the fields above.
+  // or changed here, which is written from the fields above, and for a line
+  // read whose fields write it as it stood (RenderLine), so that cards
+  // written as this program writes them keep no second copy of each line.
   std::string original;
   // A line that is no property line ("name:value"): kept as it stood, never
   // interpreted.

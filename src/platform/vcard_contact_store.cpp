@@ -1,7 +1,9 @@
 #include "platform/vcard_contact_store.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -32,6 +34,7 @@ struct CachedCard {
   FileIdentity identity;
   std::shared_ptr<const Card> card;
   std::int64_t recordedNs = 0;  // when the card was known to match the file
+  std::uint64_t lastOpen = 0;   // the last opening of the folder that found the file
 };
 
 struct CardCache {
@@ -40,9 +43,11 @@ struct CardCache {
   // from the cache only when its file had last changed this long before the
   // card was recorded, so that any later change shows in the change time.
   std::int64_t settleNs = 0;
-  // By the file's real path, per folder (by the folder's real path).
+  // By the file's real path below the folder (its name, unless it is
+  // reached through a link), per folder (by the folder's real path).
   std::unordered_map<std::string, std::unordered_map<std::string, CachedCard>> folders;
   std::size_t parsed = 0;
+  std::uint64_t opens = 0;
 };
 
 std::string CardFileNameForUid(std::string_view uid) {
@@ -75,23 +80,48 @@ std::string ErrorText(int error) {
   return std::strerror(error);
 }
 
+// Kept small: a folder holds one per card. Paths are made when needed.
 struct Entry {
   std::string fileName;
-  std::string shown;      // the folder as given, "/" and the file name
-  std::string writePath;  // the real path of the file (a link's target)
+  std::string linkTarget;  // the real path of the file a link leads to; "" for no link
   FileState state;
   std::shared_ptr<const Card> card;
   std::uint64_t revision = 0;
   bool deleted = false;
-  // The folded value under which the entry is filed in each built index.
-  std::array<std::string, kPropertyCount> keys;
 };
+
+// The folded value under which an entry with this card is filed in the
+// index of `property`.
+std::string IndexKey(const Card& card, ContactProperty property) {
+  return FoldCase(ReadProperty(card, property));
+}
 
 using Index = std::unordered_map<std::string, std::vector<Entry*>>;
 
+// A folder open as a descriptor, for the calls relative to it.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  explicit FolderHandle(int fd) : fd_(fd) {}
+  ~FolderHandle() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
 struct FolderState {
-  std::string shown;                            // the path as given, without trailing slashes
-  std::string real;                             // its real path
+  std::string shown;  // the path as given, without trailing slashes
+  std::string real;   // its real path
+  // The folder itself: a file is found relative to it far faster than from
+  // the root, and stays found in it when the folder is renamed meanwhile.
+  std::unique_ptr<FolderHandle> handle;
   std::vector<std::shared_ptr<Entry>> entries;  // in listing order: by file name bytes
   std::array<std::unique_ptr<Index>, kPropertyCount> indexes;  // built on first use
   std::shared_ptr<CardCache> cache;
@@ -99,8 +129,21 @@ struct FolderState {
 
   std::unordered_map<std::string, CachedCard>& CachedCards() { return cache->folders[real]; }
 
+  // The folder as given, "/" and the file name: how messages name the card.
+  std::string Shown(const Entry& entry) const { return shown + "/" + entry.fileName; }
+  // The file that saves write, relative to `handle`: the entry's name, or
+  // for a link the real path of the file it leads to.
+  const std::string& WritePath(const Entry& entry) const {
+    return entry.linkTarget.empty() ? entry.fileName : entry.linkTarget;
+  }
+  // The file's real path below the folder: its key in the cache.
+  std::string CacheKey(const Entry& entry) const {
+    return entry.linkTarget.empty() ? entry.fileName : entry.linkTarget.substr(real.size() + 1);
+  }
+
   void Remember(const Entry& entry) {
-    CachedCards()[entry.writePath] = CachedCard{entry.state.identity, entry.card, NowNs()};
+    CachedCards()[CacheKey(entry)] =
+        CachedCard{entry.state.identity, entry.card, NowNs(), cache->opens};
   }
 
   Index& IndexOf(ContactProperty property) {
@@ -115,13 +158,12 @@ struct FolderState {
   }
 
   static void File(Index& index, ContactProperty property, Entry& entry) {
-    std::string& key = entry.keys[static_cast<size_t>(property)];
-    key = FoldCase(ReadProperty(*entry.card, property));
-    index[key].push_back(&entry);
+    index[IndexKey(*entry.card, property)].push_back(&entry);
   }
 
-  static void Unfile(Index& index, ContactProperty property, Entry& entry) {
-    const auto it = index.find(entry.keys[static_cast<size_t>(property)]);
+  // `key`: what IndexKey gave for the card under which the entry was filed.
+  static void Unfile(Index& index, const std::string& key, Entry& entry) {
+    const auto it = index.find(key);
     if (it == index.end()) {
       return;
     }
@@ -158,22 +200,24 @@ struct FolderState {
   }
 
   void Replace(Entry& entry, std::shared_ptr<const Card> card, const FileState& state) {
+    ForEachIndex([&](Index& index, ContactProperty p) {
+      const std::string old = IndexKey(*entry.card, p);
+      std::string key = IndexKey(*card, p);
+      if (key != old) {
+        Unfile(index, old, entry);
+        index[std::move(key)].push_back(&entry);
+      }
+    });
     entry.card = std::move(card);
     entry.state = state;
     ++entry.revision;
-    ForEachIndex([&](Index& index, ContactProperty p) {
-      const std::string key = FoldCase(ReadProperty(*entry.card, p));
-      if (key != entry.keys[static_cast<size_t>(p)]) {
-        Unfile(index, p, entry);
-        File(index, p, entry);
-      }
-    });
     Remember(entry);
   }
 
   void Remove(Entry& entry) {
-    ForEachIndex([&](Index& index, ContactProperty p) { Unfile(index, p, entry); });
-    CachedCards().erase(entry.writePath);
+    ForEachIndex(
+        [&](Index& index, ContactProperty p) { Unfile(index, IndexKey(*entry.card, p), entry); });
+    CachedCards().erase(CacheKey(entry));
     const auto it = Position(entry.fileName);
     if (it != entries.end() && it->get() == &entry) {
       entries.erase(it);
@@ -219,7 +263,7 @@ class VCardItem : public ContactItem {
       return;
     }
     if (entry_->deleted) {
-      throw ContactsError("Cannot save " + entry_->shown + ": it has been deleted");
+      throw ContactsError("Cannot save " + folder_->Shown(*entry_) + ": it has been deleted");
     }
     if (!edited_) {
       return;
@@ -241,18 +285,20 @@ class VCardItem : public ContactItem {
       Settle();
       return;
     }
-    const std::optional<FileState> now = StatFile(entry_->writePath);
+    const int dir = folder_->handle->get();
+    const std::string& path = folder_->WritePath(*entry_);
+    const std::string shown = folder_->Shown(*entry_);
+    const std::optional<FileState> now = StatFile(dir, path);
     if (!now || now->identity != entry_->state.identity) {
-      throw ContactsError("Contact card " + entry_->shown +
+      throw ContactsError("Contact card " + shown +
                           " was changed or removed by another program since it was read; "
                           "it was not overwritten");
     }
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
-    WriteFileAtomically(entry_->writePath, Write(card), true, now->mode, folder_->random,
-                        entry_->shown);
+    WriteFileAtomically(dir, path, Write(card), true, now->mode, folder_->random, shown);
     folder_->Replace(*entry_, std::make_shared<const Card>(std::move(card)),
-                     WrittenState(entry_->writePath, entry_->shown));
+                     WrittenState(dir, path, shown));
     Settle();
   }
 
@@ -261,14 +307,14 @@ class VCardItem : public ContactItem {
       throw ContactsError("Cannot delete " + Describe() + ": it has already been deleted");
     }
     if (entry_) {
-      MoveIntoSubfolder(folder_->real, entry_->fileName, kDeletedFolder, entry_->shown);
+      MoveIntoSubfolder(folder_->real, entry_->fileName, kDeletedFolder, folder_->Shown(*entry_));
       folder_->Remove(*entry_);
     }
     deleted_ = true;
   }
 
   std::string Describe() const override {
-    return entry_ ? entry_->shown : "a new contact card in " + folder_->shown;
+    return entry_ ? folder_->Shown(*entry_) : "a new contact card in " + folder_->shown;
   }
 
  private:
@@ -281,8 +327,8 @@ class VCardItem : public ContactItem {
     changes_.clear();
   }
 
-  static FileState WrittenState(const std::string& path, const std::string& shown) {
-    const std::optional<FileState> state = StatFile(path);
+  static FileState WrittenState(int dir, const std::string& path, const std::string& shown) {
+    const std::optional<FileState> state = StatFile(dir, path);
     if (!state) {
       throw ContactsError("Contact card " + shown + " vanished as soon as it was written");
     }
@@ -298,9 +344,8 @@ class VCardItem : public ContactItem {
       if (fileName.empty() || folder_->HasFile(fileName)) {
         fileName = NewUid(folder_->random) + ".vcf";
       }
-      const std::string path = folder_->real + "/" + fileName;
-      if (WriteFileAtomically(path, content, false, std::nullopt, folder_->random,
-                              folder_->shown + "/" + fileName)) {
+      if (WriteFileAtomically(folder_->handle->get(), fileName, content, false, std::nullopt,
+                              folder_->random, folder_->shown + "/" + fileName)) {
         break;
       }
       if (attempt > 100) {
@@ -311,9 +356,8 @@ class VCardItem : public ContactItem {
     }
     auto entry = std::make_shared<Entry>();
     entry->fileName = fileName;
-    entry->shown = folder_->shown + "/" + fileName;
-    entry->writePath = folder_->real + "/" + fileName;
-    entry->state = WrittenState(entry->writePath, entry->shown);
+    entry->state =
+        WrittenState(folder_->handle->get(), folder_->WritePath(*entry), folder_->Shown(*entry));
     entry->card = std::make_shared<const Card>(std::move(card));
     folder_->Insert(entry);
     entry_ = std::move(entry);
@@ -414,54 +458,65 @@ std::string LinkText(const std::string& path) {
   return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
 }
 
-std::shared_ptr<Entry> ReadEntry(FolderState& state, const std::string& name,
+// The entry for the card file `name` of the folder, listed in it; the
+// folder is open as the descriptor `dir`. The card comes from `kept` when
+// what is kept there is known to match the file; otherwise the file is
+// read, and `kept` records what was read. Either way the record is marked
+// as found by `opening`.
+std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const std::string& name,
                                  std::unordered_map<std::string, CachedCard>& kept,
-                                 std::size_t& parsed) {
+                                 std::uint64_t opening, std::size_t& parsed) {
   auto entry = std::make_shared<Entry>();
   entry->fileName = name;
-  entry->shown = state.shown + "/" + name;
-  entry->writePath = state.real + "/" + name;
-  struct stat st {};
-  if (::lstat(entry->writePath.c_str(), &st) != 0) {
-    throw ContactsError("Cannot read contact card " + entry->shown + ": " + ErrorText(errno));
+  std::optional<FileState> fileState = StatEntry(dir, name);
+  if (!fileState) {
+    throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
+                        ErrorText(errno));
   }
-  if (S_ISLNK(st.st_mode)) {
-    const std::string target = RealPath(entry->writePath);
+  if (S_ISLNK(fileState->mode)) {
+    const std::string link = state.real + "/" + name;
+    const std::string target = RealPath(link);
     if (target.empty()) {
-      throw ContactsError("Contact card " + entry->shown + " is a link to " +
-                          LinkText(entry->writePath) + ", which cannot be followed");
+      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " +
+                          LinkText(link) + ", which cannot be followed");
     }
     if (target.compare(0, state.real.size() + 1, state.real + "/") != 0) {
-      throw ContactsError("Contact card " + entry->shown + " is a link to " + target +
+      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " + target +
                           ", outside the contacts folder");
     }
-    entry->writePath = target;
-  }
-  const std::optional<FileState> fileState = StatFile(entry->writePath);
-  if (!fileState) {
-    throw ContactsError("Cannot read contact card " + entry->shown + ": " + ErrorText(errno));
+    entry->linkTarget = target;
+    fileState = StatFile(target);
+    if (!fileState) {
+      throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
+                          ErrorText(errno));
+    }
   }
   if (S_ISDIR(fileState->mode)) {
-    throw ContactsError("Contact card " + entry->shown + " is a folder, not a card file");
+    throw ContactsError("Contact card " + state.Shown(*entry) + " is a folder, not a card file");
   }
   if (!S_ISREG(fileState->mode)) {
-    throw ContactsError("Contact card " + entry->shown + " is not a regular file");
+    throw ContactsError("Contact card " + state.Shown(*entry) + " is not a regular file");
   }
-  const auto cached = kept.find(entry->writePath);
-  if (cached != kept.end() && cached->second.identity == fileState->identity &&
-      cached->second.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
+  CachedCard& cached = entry->linkTarget.empty() ? kept[name] : kept[state.CacheKey(*entry)];
+  cached.lastOpen = opening;
+  if (cached.card && cached.identity == fileState->identity &&
+      cached.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
     entry->state = *fileState;
-    entry->card = cached->second.card;
+    entry->card = cached.card;
     return entry;
   }
-  FileContent content = ReadWholeFile(entry->writePath, entry->shown);
+  const std::int64_t before = NowNs();
+  FileContent content = entry->linkTarget.empty()
+                            ? ReadWholeFile(dir, name, state.Shown(*entry))
+                            : ReadWholeFile(entry->linkTarget, state.Shown(*entry));
   try {
     entry->card = std::make_shared<const Card>(Parse(content.bytes));
   } catch (const SyntaxError& error) {
-    throw ContactsError("Contact card " + entry->shown +
+    throw ContactsError("Contact card " + state.Shown(*entry) +
                         " is not a readable vCard: " + error.what());
   }
   entry->state = content.state;
+  cached = CachedCard{entry->state.identity, entry->card, before, opening};
   ++parsed;
   return entry;
 }
@@ -496,7 +551,11 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
     }
     throw ContactsError("Cannot open contacts folder " + path + ": " + ErrorText(errno));
   }
-  std::unique_ptr<DIR, DirectoryCloser> dir(::opendir(state->real.c_str()));
+  const int fd = ::open(state->real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int openError = errno;
+  state->handle = std::make_unique<FolderHandle>(fd);
+  errno = openError;
+  std::unique_ptr<DIR, DirectoryCloser> dir(fd < 0 ? nullptr : ::fdopendir(::dup(fd)));
   if (!dir) {
     if (errno == ENOTDIR) {
       throw ContactsError("Contacts folder " + path + " is not a folder");
@@ -518,22 +577,22 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
       names.push_back(std::move(name));
     }
   }
-  dir.reset();
   std::sort(names.begin(), names.end());
 
+  // Updated in place: a folder opened again, unchanged, costs no allocation
+  // per card.
+  // Only one folder's cards are kept: a run works on one folder, and the
+  // cards of a folder no longer used would stay for the program's lifetime.
+  std::erase_if(cache_->folders, [&](const auto& folder) { return folder.first != state->real; });
   std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
-  std::unordered_map<std::string, CachedCard> seen;
+  const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());
   for (const std::string& name : names) {
-    const std::int64_t before = NowNs();
-    std::shared_ptr<Entry> entry = ReadEntry(*state, name, kept, cache_->parsed);
-    const auto cached = kept.find(entry->writePath);
-    seen[entry->writePath] = cached != kept.end() && cached->second.card == entry->card
-                                 ? cached->second
-                                 : CachedCard{entry->state.identity, entry->card, before};
-    state->entries.push_back(std::move(entry));
+    state->entries.push_back(
+        ReadEntry(*state, state->handle->get(), name, kept, opening, cache_->parsed));
   }
-  kept = std::move(seen);  // forget the cards of files that are gone
+  // Forget the cards of files that are gone.
+  std::erase_if(kept, [&](const auto& item) { return item.second.lastOpen != opening; });
   return std::make_unique<VCardFolder>(std::move(state));
 }
 

@@ -29,7 +29,9 @@ struct CardCache;
 //
 // Save writes the card to a hidden temporary file in the same folder and
 // renames it over the item, so a crash leaves the old card or the new one.
-// Saving an unchanged item writes nothing. A card that another program changed
+// A new item's file is written without a name and linked into the folder
+// once complete, where the file system allows (else through a temporary
+// file too). Saving an unchanged item writes nothing. A card that another program changed
 // since the folder was opened is not overwritten: Save fails naming it. A new
 // item's file is named after its UID (vcard::CardFileNameForUid), else a
 // random name. Delete moves the file into the hidden subfolder ".deleted",
@@ -41,12 +43,15 @@ struct CardCache;
 //
 // The store keeps the cards it has read, keyed by each file's identity
 // (device, inode, size, modification and change times), so that opening the
-// same folder again in one run parses only the files that changed. File times
+// same folder again in one run parses only the files that changed. It keeps
+// those of the folder opened last only. File times
 // tick coarsely, so a file changed less than `settleTime` before its card was
 // read is read again rather than trusted to show a further change.
 class VCardContactStore : public ContactStore {
  public:
-  explicit VCardContactStore(std::chrono::nanoseconds settleTime = std::chrono::seconds(2));
+  static constexpr std::chrono::seconds kDefaultSettleTime{2};
+
+  explicit VCardContactStore(std::chrono::nanoseconds settleTime = kDefaultSettleTime);
   ~VCardContactStore() override;
 
   std::unique_ptr<ContactsFolder> OpenFolder(const std::string& path) override;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/contacts_folder.h"
 
@@ -57,10 +58,10 @@ class FileDescriptor {
 // Removes the temporary file unless it has been renamed into place.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  TemporaryFile(int folder, std::string path) : folder_(folder), path_(std::move(path)) {}
   ~TemporaryFile() {
     if (!path_.empty()) {
-      ::unlink(path_.c_str());
+      ::unlinkat(folder_, path_.c_str(), 0);
     }
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -70,6 +71,7 @@ class TemporaryFile {
   void Release() { path_.clear(); }
 
  private:
+  int folder_;
   std::string path_;
 };
 
@@ -87,9 +89,11 @@ std::string RandomHex(std::mt19937_64& random, int digits) {
   return out;
 }
 
-// rename() that never replaces: false when `to` exists.
-bool RenameNoReplace(const std::string& from, const std::string& to, const std::string& shown) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+// rename() that never replaces: false when `to` exists. Both are relative
+// to the folder open as `folder`.
+bool RenameNoReplace(int folder, const std::string& from, const std::string& to,
+                     const std::string& shown) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
   if (errno == EEXIST) {
@@ -100,28 +104,86 @@ bool RenameNoReplace(const std::string& from, const std::string& to, const std::
   }
   // A file system without RENAME_NOREPLACE: a hard link fails on an
   // existing name just the same.
-  if (::link(from.c_str(), to.c_str()) != 0) {
+  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) {
     if (errno == EEXIST) {
       return false;
     }
     throw ContactsError("Cannot move " + shown + ": " + ErrorText(errno));
   }
-  ::unlink(from.c_str());
+  ::unlinkat(folder, from.c_str(), 0);
+  return true;
+}
+
+void WriteAll(int fd, std::string_view content, const std::string& shown) {
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+// A new file written without a name and given its name only when complete
+// (O_TMPFILE): like a temporary file renamed into place, nothing half
+// written is ever seen, but there is no temporary name to make and remove,
+// and a crash leaves nothing behind. True when linked, false when `target`
+// exists; nothing when the file system or the system cannot do this, and
+// the caller should use a temporary file instead.
+std::optional<bool> LinkNewFile(int folder, const std::string& target, std::string_view content,
+                                std::optional<mode_t> mode, const std::string& shown) {
+  const size_t slash = target.rfind('/');
+  const std::string beside = slash == std::string::npos ? "." : target.substr(0, slash);
+  FileDescriptor file(::openat(folder, beside.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666));
+  if (file.get() < 0) {
+    return std::nullopt;  // EOPNOTSUPP, EISDIR or EINVAL: no such files here
+  }
+  if (mode && ::fchmod(file.get(), *mode & 07777) != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  WriteAll(file.get(), content, shown);
+  // Linking the descriptor itself (AT_EMPTY_PATH) takes a privilege; its
+  // name below /proc does not, and fails on an existing name just the same.
+  const std::string self = "/proc/self/fd/" + std::to_string(file.get());
+  if (::linkat(AT_FDCWD, self.c_str(), folder, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (errno == EEXIST) {
+      return false;
+    }
+    if (errno == ENOENT) {
+      return std::nullopt;  // no /proc
+    }
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
+  if (file.Close() != 0) {
+    throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
+  }
   return true;
 }
 
 }  // namespace
 
-std::optional<FileState> StatFile(const std::string& path) {
+std::optional<FileState> StatFile(int folder, const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::fstatat(folder, path.c_str(), &st, 0) != 0) {
     return std::nullopt;
   }
   return StateOf(st);
 }
 
-FileContent ReadWholeFile(const std::string& path, const std::string& shown) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<FileState> StatEntry(int folder, const std::string& name) {
+  struct stat st {};
+  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return std::nullopt;
+  }
+  return StateOf(st);
+}
+
+FileContent ReadWholeFile(int folder, const std::string& path, const std::string& shown) {
+  FileDescriptor fd(::openat(folder, path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     throw ContactsError("Cannot read contact card " + shown + ": " + ErrorText(errno));
   }
@@ -131,7 +193,9 @@ FileContent ReadWholeFile(const std::string& path, const std::string& shown) {
   }
   FileContent content;
   content.state = StateOf(st);
-  content.bytes.resize(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0));
+  // One byte more than the file holds, so that the read that finds the end
+  // needs no larger buffer.
+  content.bytes.resize(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0) + 1);
   size_t done = 0;
   for (;;) {
     if (done == content.bytes.size()) {
@@ -153,43 +217,39 @@ FileContent ReadWholeFile(const std::string& path, const std::string& shown) {
   return content;
 }
 
-bool WriteFileAtomically(const std::string& target, std::string_view content, bool replace,
-                         std::optional<mode_t> mode, std::mt19937_64& random,
+bool WriteFileAtomically(int folder, const std::string& target, std::string_view content,
+                         bool replace, std::optional<mode_t> mode, std::mt19937_64& random,
                          const std::string& shown) {
-  const std::string folder = target.substr(0, target.rfind('/'));
+  if (!replace) {
+    if (const std::optional<bool> linked = LinkNewFile(folder, target, content, mode, shown)) {
+      return *linked;
+    }
+  }
+  const size_t slash = target.rfind('/');
+  const std::string beside = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   int fd = -1;
   std::string temporary;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temporary = folder + "/.twinbook-" + RandomHex(random, 16) + ".tmp";
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temporary = beside + ".twinbook-" + RandomHex(random, 16) + ".tmp";
+    fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && (errno != EEXIST || attempt > 100)) {
       throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
     }
   }
-  TemporaryFile temporaryFile(temporary);
+  TemporaryFile temporaryFile(folder, temporary);
   FileDescriptor file(fd);
   if (mode && ::fchmod(file.get(), *mode & 07777) != 0) {
     throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
   }
-  size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(file.get(), content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(file.get(), content, shown);
   if (file.Close() != 0) {
     throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
   }
   if (replace) {
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0) {
       throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
     }
-  } else if (!RenameNoReplace(temporary, target, shown)) {
+  } else if (!RenameNoReplace(folder, temporary, target, shown)) {
     return false;
   }
   temporaryFile.Release();
@@ -213,7 +273,7 @@ void MoveIntoSubfolder(const std::string& folder, const std::string& name,
   for (int n = 1;; ++n) {
     const std::string target =
         into + "/" + (n == 1 ? name : stem + "-" + std::to_string(n) + extension);
-    if (RenameNoReplace(folder + "/" + name, target, shown)) {
+    if (RenameNoReplace(AT_FDCWD, folder + "/" + name, target, shown)) {
       return;
     }
     if (n > 100000) {

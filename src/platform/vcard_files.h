@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -29,26 +30,50 @@ struct FileState {
   mode_t mode = 0;
 };
 
-// The state of the file at `path` (links followed); nullopt when there is no
-// such file.
-std::optional<FileState> StatFile(const std::string& path);
+// The state of the file at `path` (links followed), relative to the folder
+// open as the descriptor `folder` (AT_FDCWD: to the working folder);
+// nullopt when there is no such file.
+std::optional<FileState> StatFile(int folder, const std::string& path);
+inline std::optional<FileState> StatFile(const std::string& path) {
+  return StatFile(AT_FDCWD, path);
+}
 
-// Reads the whole file with the identity of what was read.
+// The state of the entry `name` of the folder open as the descriptor
+// `folder`: a link itself, not what it leads to. nullopt, with errno set,
+// when it cannot be had. Cheaper than a path from the root for every file.
+std::optional<FileState> StatEntry(int folder, const std::string& name);
+
+// Reads the whole file with the identity of what was read: the file at
+// `path`, relative to the folder open as the descriptor `folder`
+// (AT_FDCWD: to the working folder).
 struct FileContent {
   std::string bytes;
   FileState state;
 };
-FileContent ReadWholeFile(const std::string& path, const std::string& shown);
+FileContent ReadWholeFile(int folder, const std::string& path, const std::string& shown);
+inline FileContent ReadWholeFile(const std::string& path, const std::string& shown) {
+  return ReadWholeFile(AT_FDCWD, path, shown);
+}
 
 // Writes `content` to a new hidden temporary file beside `target` and renames
 // it to `target`, so that a crash leaves either the old file or the new one,
 // and no reader ever sees half a card. With `replace` false an existing
 // `target` is never replaced: the call returns false and leaves no trace.
 // `mode`, when given, becomes the new file's permissions (those of the file
-// it replaces); otherwise the process's umask decides.
-bool WriteFileAtomically(const std::string& target, std::string_view content, bool replace,
-                         std::optional<mode_t> mode, std::mt19937_64& random,
+// it replaces); otherwise the process's umask decides. A file that replaces
+// nothing is written without a name and linked in once complete, where the
+// file system can (O_TMPFILE), which spares making and removing a temporary
+// name and leaves nothing behind after a crash. `target` is relative
+// to the folder open as the descriptor `folder` (AT_FDCWD: to the working
+// folder).
+bool WriteFileAtomically(int folder, const std::string& target, std::string_view content,
+                         bool replace, std::optional<mode_t> mode, std::mt19937_64& random,
                          const std::string& shown);
+inline bool WriteFileAtomically(const std::string& target, std::string_view content, bool replace,
+                                std::optional<mode_t> mode, std::mt19937_64& random,
+                                const std::string& shown) {
+  return WriteFileAtomically(AT_FDCWD, target, content, replace, mode, random, shown);
+}
 
 // Moves the entry `name` of `folder` into `folder`/`subfolder` (made when
 // missing), under its own name or, when that is taken, under name-2, name-3

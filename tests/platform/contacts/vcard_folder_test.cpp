@@ -733,6 +733,37 @@ TEST_F(VCardFolderTest, ASecondOpenParsesOnlyTheFilesThatChanged) {
   EXPECT_EQ(store.CardsParsed(), 6u);
 }
 
+TEST_F(VCardFolderTest, ASecondOpenTakesALinkedCardFromWhatItKeptUntilTheFileChanges) {
+  VCardContactStore store(std::chrono::nanoseconds(0));
+  fs::create_directory(In("real"));
+  Put("real/ann.card", Card("Ann"));
+  fs::create_symlink("real/ann.card", In("ann.vcf"));
+  Put("bob.vcf", Card("Bob"));
+  store.OpenFolder(folder_);
+  EXPECT_EQ(store.CardsParsed(), 2u);
+  EXPECT_EQ(store.OpenFolder(folder_)->Item(1)->Get(P::FullName), "Ann");
+  EXPECT_EQ(store.CardsParsed(), 2u);
+  Put("real/ann.card", Card("Ann Changed"));
+  EXPECT_EQ(store.OpenFolder(folder_)->Item(1)->Get(P::FullName), "Ann Changed");
+  EXPECT_EQ(store.CardsParsed(), 3u);
+}
+
+TEST_F(VCardFolderTest, OnlyTheCardsOfTheFolderOpenedLastAreKept) {
+  VCardContactStore store(std::chrono::nanoseconds(0));
+  Put("a.vcf", Card("A"));
+  Put("b.vcf", Card("B"));
+  const std::string other = dir_ / "Other";
+  fs::create_directory(other);
+  WriteFile(other + "/c.vcf", Card("C"));
+  store.OpenFolder(folder_);
+  store.OpenFolder(other);
+  EXPECT_EQ(store.CardsParsed(), 3u);
+  store.OpenFolder(other);
+  EXPECT_EQ(store.CardsParsed(), 3u);
+  EXPECT_EQ(store.OpenFolder(folder_)->Count(), 2);
+  EXPECT_EQ(store.CardsParsed(), 5u) << "the first folder's cards were let go";
+}
+
 TEST_F(VCardFolderTest, CardsOfFilesChangedJustNowAreReadAgain) {
   // A rewrite of the same size within one tick of the file clock leaves the
   // file's identity as it was; only the content tells.

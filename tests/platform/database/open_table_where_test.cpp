@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <vector>
 
 #include "database_test_support.h"
 #include "platform/sqlite_database.h"
@@ -142,6 +144,69 @@ TEST(OpenTableWhereTest, DeletingTheLastMatchingRowLeavesTheCursorAtEofAndBof) {
   }
   EXPECT_TRUE(table->IsEOF());
   EXPECT_THAT(RawConnection(path).Rows("SELECT Number FROM tblContactList"), ElementsAre("b"));
+}
+
+// A writer opens a cursor per contact, one after another and sometimes two
+// at once; each must walk its own rows, whatever the cursors before it left
+// behind.
+TEST(OpenTableWhereTest, CursorsOpenedOneAfterAnotherOrSideBySideWalkTheirOwnRows) {
+  TempDir dir;
+  const std::string path = testing::MakePhoneBook(
+      dir,
+      "INSERT INTO tblContactList (ContactID, Number) VALUES (1, 'a1'), (2, 'b1'), (1, 'a2'), "
+      "(3, 'c1'), (2, 'b2'), (1, 'a3');");
+  SqliteDatabaseEngine engine;
+  auto db = engine.OpenDatabase(path);
+  for (int round = 0; round < 3; ++round) {
+    {
+      auto ones = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{1});
+      ones->MoveFirst();
+      ones->MoveNext();  // left in the middle of its walk
+    }
+    auto twos = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{2});
+    auto threes = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{3});
+    auto ones = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{1});
+    std::vector<std::string> seen;
+    for (Table* table : {twos.get(), ones.get(), threes.get(), ones.get(), twos.get()}) {
+      if (!table->IsEOF()) {
+        seen.push_back(Text(table->Field("Number")));
+        table->MoveNext();
+      }
+    }
+    EXPECT_THAT(seen, ElementsAre("b1", "a1", "c1", "a2", "b2")) << "round " << round;
+    EXPECT_THAT(testing::WalkForward(*ones, "Number"), ElementsAre("a3"));
+  }
+}
+
+// Cursors of one Database share what they know of a table's columns; a
+// column another program adds, or a table it makes anew, must show up in
+// the next cursor.
+TEST(OpenTableWhereTest, ATableChangedByAnotherProgramIsSeenAsItNowIsByTheNextCursor) {
+  TempDir dir;
+  const std::string path = testing::MakePhoneBook(
+      dir, "INSERT INTO tblContactList (ContactID, Number) VALUES (1, 'a');");
+  SqliteDatabaseEngine engine;
+  auto db = engine.OpenDatabase(path);
+  EXPECT_THAT(testing::WalkForward(*db->OpenTable("tblContactList"), "Number"), ElementsAre("a"));
+  EXPECT_THAT(testing::DatabaseErrorOf([&] { db->OpenTable("tblContactList")->Field("Extra"); }),
+              ::testing::HasSubstr("has no column Extra"));
+
+  RawConnection(path).Exec("ALTER TABLE tblContactList ADD COLUMN Extra TEXT DEFAULT 'x'");
+  auto widened = db->OpenTableWhere("tblContactList", "ContactID", std::int64_t{1});
+  EXPECT_THAT(testing::WalkForward(*widened, "Extra"), ElementsAre("x"));
+
+  RawConnection(path).Exec(
+      "DROP TABLE tblContactList; CREATE TABLE tblContactList (Number TEXT, ContactID INTEGER);"
+      "INSERT INTO tblContactList VALUES ('b', 1);");
+  auto remade = db->OpenTable("tblContactList");
+  remade->AddNew();
+  remade->SetField("Number", std::string("c"));
+  remade->SetField("ContactID", std::int64_t{1});
+  remade->Update();
+  EXPECT_THAT(RawConnection(path).Rows("SELECT Number, ContactID FROM tblContactList"),
+              ElementsAre("b|1", "c|1"));
+  EXPECT_THAT(testing::DatabaseErrorOf([&] { db->OpenTable("tblContactList")->Field("Extra"); }),
+              ::testing::HasSubstr("has no column Extra"));
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+// One whole run over stores kept on disk, for profilers (perf, callgrind,
+// massif, heaptrack), which should see the run and nothing of making the
+// stores:
+//
+//   bench_run_once make <contacts per side> first|unchanged <folder>
+//   bench_run_once run <folder>
+//   bench_run_once read <folder>
+//
+// "make" writes the stores into <folder>/Data (which must not exist);
+// "run" copies them to <folder>/Run-<n> and makes one run over the copy,
+// printing how long each phase took; "read" reads everything of
+// <folder>/Data once, as a run has to at the least. The copies are left for the caller to
+// remove: removing thousands of files just before a measured run would
+// slow down the file system under it.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "whole_run.h"
+
+namespace fs = std::filesystem;
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  try {
+    if (command == "make" && argc == 5) {
+      const int contacts = std::atoi(argv[2]);
+      const std::string which = argv[3];
+      twinbook::bench::StoreTemplates templates;
+      twinbook::bench::CopyDataFolder(
+          which == "first" ? templates.FirstRun(contacts) : templates.Unchanged(contacts),
+          fs::path(argv[4]) / "Data");
+      return 0;
+    }
+    if (command == "read" && argc == 3) {
+      const auto start = std::chrono::steady_clock::now();
+      const std::size_t bytes = twinbook::bench::ReadEverything(fs::path(argv[2]) / "Data");
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
+      std::cout << "read " << bytes << " bytes in " << ms << " ms\n";
+      return 0;
+    }
+    if (command == "run" && argc == 3) {
+      const fs::path folder = argv[2];
+      fs::path copy;
+      for (int n = 1;; ++n) {
+        copy = folder / ("Run-" + std::to_string(n));
+        if (!fs::exists(copy)) {
+          break;
+        }
+      }
+      twinbook::bench::CopyDataFolder(folder / "Data", copy);
+      ::sync();
+      twinbook::bench::WaitUntilCardsSettle();
+      twinbook::bench::WholeRun run(copy);
+      const auto start = std::chrono::steady_clock::now();
+      run.Run();
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+              .count();
+      std::cout << "run over " << copy.string() << ": " << ms << " ms\n";
+      for (const twinbook::PhaseInfo& phase : twinbook::kPhases) {
+        std::cout << "  " << phase.startLabel << ": "
+                  << run.view.phaseSeconds[static_cast<size_t>(phase.phase)] * 1000 << " ms\n";
+      }
+      return 0;
+    }
+  } catch (const std::exception& error) {
+    std::cerr << error.what() << "\n";
+    return 1;
+  }
+  std::cerr << "usage: bench_run_once make <contacts per side> first|unchanged <folder>\n"
+               "       bench_run_once run <folder>\n"
+               "       bench_run_once read <folder>\n";
+  return 2;
+}
