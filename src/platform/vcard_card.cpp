@@ -76,14 +76,34 @@ std::string_view HeaderOf(std::string_view line) {
   return colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
 }
 
+// Splits `text` at `separator` outside double quotes (everywhere, when
+// honourQuotes is false).
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator,
+                                                 bool honourQuotes) {
+  std::vector<std::string_view> parts;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"' && honourQuotes) {
+      quoted = !quoted;
+    } else if (text[i] == separator && !quoted) {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
 // Whether the header declares the encoding `upper` (QUOTED-PRINTABLE or
-// BASE64), as "ENCODING=..." or as 2.1's bare word.
+// BASE64), as "ENCODING=..." or as 2.1's bare word. A quoted parameter value
+// that holds such text declares nothing, as the line is read (quotes count
+// when they close before the value, see ParseContentLine).
 bool DeclaresEncoding(std::string_view header, std::string_view upper) {
-  size_t start = header.find(';');
-  while (start != std::string_view::npos) {
-    const size_t end = header.find(';', start + 1);
-    std::string_view token =
-        Trim(header.substr(start + 1, end == std::string_view::npos ? end : end - start - 1));
+  const bool honourQuotes = std::count(header.begin(), header.end(), '"') % 2 == 0;
+  const std::vector<std::string_view> tokens = SplitOutsideQuotes(header, ';', honourQuotes);
+  for (size_t k = 1; k < tokens.size(); ++k) {
+    std::string_view token = Trim(tokens[k]);
     const size_t equals = token.find('=');
     if (equals != std::string_view::npos) {
       if (EqualsIgnoringCase(Trim(token.substr(0, equals)), "ENCODING")) {
@@ -95,7 +115,6 @@ bool DeclaresEncoding(std::string_view header, std::string_view upper) {
     if (EqualsIgnoringCase(token, upper) || (upper == "BASE64" && EqualsIgnoringCase(token, "B"))) {
       return true;
     }
-    start = end;
   }
   return false;
 }
@@ -153,7 +172,13 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
     }
     // A blank at the start of a line that continues nothing is no fold; kept,
     // it would make the line a continuation once the card is written again.
-    const size_t start = line.text.find_first_not_of(" \t");
+    // Control characters there go too: a line whose first 75 octets are all
+    // control characters would be written with a first physical line that
+    // reads as a blank one.
+    const auto start = static_cast<size_t>(
+        std::find_if(line.text.begin(), line.text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) > ' '; }) -
+        line.text.begin());
     logical.push_back({std::string(line.text.substr(start)), line.number});
     open = true;
   }
@@ -177,25 +202,6 @@ bool IsName(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsNameChar);
 }
 
-// Splits `text` at `separator` outside double quotes (everywhere, when
-// honourQuotes is false).
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator,
-                                                 bool honourQuotes) {
-  std::vector<std::string_view> parts;
-  bool quoted = false;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '"' && honourQuotes) {
-      quoted = !quoted;
-    } else if (text[i] == separator && !quoted) {
-      parts.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
 std::string Unquoted(std::string_view value) {
   value = Trim(value);
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -209,7 +215,9 @@ std::string Unquoted(std::string_view value) {
       out += c;
     }
   }
-  return out;
+  // Parameter values are text like property values, and come out as UTF-8
+  // the same way.
+  return TextToUtf8(out, "");
 }
 
 // Reads "[group.]name[;param...]:value". False when the text is no such line.
@@ -409,7 +417,9 @@ void Normalize(Line& line, Version version) {
   }
   RemoveEmptyParams(line);
   if (base64) {
-    line.value = WithoutBlanks(line.value);
+    // Base64 is ASCII; a stray byte in it is damage, but the value is still
+    // text of the card and written as UTF-8 like any other.
+    line.value = TextToUtf8(WithoutBlanks(line.value), "");
     line.params.push_back(Param{"ENCODING", {"b"}});
     return;
   }
@@ -593,7 +603,14 @@ std::string Write(const Card& card) {
   }
   std::string out = "BEGIN:VCARD\r\n";
   for (const Line& line : card.lines) {
-    AppendFolded(out, line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+    if (line.original.empty() || IsValidUtf8(line.original)) {
+      AppendFolded(out, line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+    } else {
+      // A line kept as it stood can hold bytes that are no UTF-8, which the
+      // reader took for Windows-1252; a card is written in UTF-8 throughout,
+      // so such a line is written as it was read.
+      AppendFolded(out, line.opaque ? TextToUtf8(line.original, "") : RenderLine(line));
+    }
   }
   out += "END:VCARD\r\n";
   return out;

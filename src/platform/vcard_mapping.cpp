@@ -107,6 +107,8 @@ Line NewLine(std::string_view name, std::string value, std::vector<Param> params
 // parameters.
 void SetText(Line& line, std::string_view text) {
   line.value = EscapeText(text);
+  // The value is plain text now, whatever encoding the line declared.
+  line.RemoveParam("ENCODING");
   line.original.clear();
 }
 
@@ -169,6 +171,7 @@ void WriteNamePart(Card& card, size_t index, const std::string& text) {
     value += (i > 0 ? ";" : "") + parts[i];
   }
   n->value = value;
+  n->RemoveParam("ENCODING");
   n->original.clear();
 }
 
