@@ -36,9 +36,11 @@ class DatabaseError : public std::runtime_error {
 // the next move. Changes made by another program while a walk is under way
 // are seen no later than the next MoveFirst() or MoveLast().
 //
-// Every Update() and Delete() is committed at once, on its own; there is no
-// transaction spanning two rows, and another connection sees the change as
-// soon as the call returns. Any move abandons a row being added or edited.
+// Every Update() and Delete() is committed at once, on its own, and another
+// connection sees the change as soon as the call returns, unless a
+// Transaction of the table's Database is open: then the change is committed
+// with that transaction, or undone with it. Any move abandons a row being
+// added or edited.
 class Table {
  public:
   virtual ~Table() = default;
@@ -73,16 +75,32 @@ class Table {
   // then keeps what it had (its default in a new row), and the row can still
   // be stored with its other values.
   virtual void SetField(const std::string& column, FieldValue value) = 0;
-  // Stores the row being added or edited and commits it. Only the columns
-  // set are written: the others keep their values (or take their defaults).
-  // After AddNew the cursor stays where it was; after Edit it stays on the
-  // row, whose fields then read as stored. Throws DatabaseError (naming table
-  // and row or column where known) when the database refuses the row; the
-  // row is then not stored and the edit is abandoned.
+  // Stores the row being added or edited and commits it (with the open
+  // Transaction, if any). Only the columns set are written: the others keep their values (or take
+  // their defaults). After AddNew the cursor stays where it was; after Edit it stays on the row,
+  // whose fields then read as stored. Throws DatabaseError (naming table and row or column where
+  // known) when the database refuses the row; the row is then not stored and the edit is abandoned.
   virtual void Update() = 0;
-  // Deletes the current row and commits. The cursor keeps its place (between
-  // the neighbours) until the next move.
+  // Deletes the current row and commits (with the open Transaction, if
+  // any). The cursor keeps its place (between the neighbours) until the next
+  // move.
   virtual void Delete() = 0;
+};
+
+// The changes made through every cursor of one Database while the
+// transaction is open: Commit() stores all of them at once, and a
+// transaction ended without Commit() (its destructor) undoes all of them, so
+// another connection sees either every change or none. Cursors keep working
+// inside it and see its changes as they are made.
+class Transaction {
+ public:
+  // Undoes every change made since BeginTransaction() unless Commit() has
+  // succeeded. Never throws.
+  virtual ~Transaction() = default;
+  // Stores every change made since BeginTransaction(). Throws DatabaseError
+  // naming the file when they cannot be stored; they are then undone.
+  // REQUIRES: not committed yet.
+  virtual void Commit() = 0;
 };
 
 // One open database file.
@@ -103,6 +121,14 @@ class Database {
   // of them does not exist.
   virtual std::unique_ptr<Table> OpenTableWhere(const std::string& table, const std::string& column,
                                                 const FieldValue& value) = 0;
+
+  // Begins a transaction over this file; it holds the file for writing until
+  // it ends, so other programs wait for it (and it waits for them as a single
+  // change does). Throws DatabaseError naming the file when the file cannot
+  // be taken for writing, or when a transaction of this Database is open
+  // already. Like a cursor, it keeps the file open and may outlive this
+  // object.
+  virtual std::unique_ptr<Transaction> BeginTransaction() = 0;
 };
 
 // Opens database files. Never creates one.

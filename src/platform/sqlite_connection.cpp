@@ -10,10 +10,6 @@ namespace {
 
 std::atomic<std::uint64_t> committedChanges{0};
 
-// Long enough for another program to finish a write it has begun, short
-// enough that a file held open for good still fails visibly.
-constexpr int kBusyTimeoutMs = 5000;
-
 struct ValueDeleter {
   void operator()(sqlite3_value* value) const { sqlite3_value_free(value); }
 };
@@ -112,7 +108,8 @@ std::uint64_t CommittedChangeCount() {
   return committedChanges.load(std::memory_order_acquire);
 }
 
-std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path) {
+std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
+                                                         std::chrono::milliseconds busyTimeout) {
   sqlite3* raw = nullptr;
   // No SQLITE_OPEN_CREATE: a missing file must stay missing. No URI
   // filenames either, so every path is taken as it is written.
@@ -128,7 +125,7 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
     throw DatabaseError("Cannot open the database " + path + ": " +
                         (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(opened)));
   }
-  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  sqlite3_busy_timeout(raw, static_cast<int>(busyTimeout.count()));
   // Per connection, nothing is written to the file. In WAL mode a commit
   // then waits for no disk flush; a power cut can lose the last commits but
   // never leaves the file inconsistent.
@@ -187,6 +184,10 @@ sqlite3_stmt* SqliteConnection::Cached(const std::string& sql, const std::string
 }
 
 void SqliteConnection::BeginWrite() {
+  if (transactionLost_) {
+    throw DatabaseError("Cannot write to " + path_ +
+                        ": the transaction was undone by the database after a failed write");
+  }
   if (!journalChecked_) {
     journalChecked_ = true;
     // WAL makes a single-row commit cheap: one append to the log, no flush
@@ -195,12 +196,7 @@ void SqliteConnection::BeginWrite() {
     // WAL mode already, and then nothing changes here. The journal mode
     // cannot change while a statement is reading, so those are ended first;
     // their cursors seek afresh on their next move.
-    for (sqlite3_stmt* statement = sqlite3_next_stmt(db_, nullptr); statement != nullptr;
-         statement = sqlite3_next_stmt(db_, statement)) {
-      if (sqlite3_stmt_busy(statement)) {
-        sqlite3_reset(statement);
-      }
-    }
+    ResetReadingStatements();
     std::string mode;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &statement, nullptr) == SQLITE_OK &&
@@ -218,7 +214,69 @@ void SqliteConnection::BeginWrite() {
   }
 }
 
+void SqliteConnection::ResetReadingStatements() {
+  for (sqlite3_stmt* statement = sqlite3_next_stmt(db_, nullptr); statement != nullptr;
+       statement = sqlite3_next_stmt(db_, statement)) {
+    if (sqlite3_stmt_busy(statement)) {
+      sqlite3_reset(statement);
+    }
+  }
+}
+
 void SqliteConnection::EndWrite() {
+  committedChanges.fetch_add(1, std::memory_order_acq_rel);
+  if (inTransaction_ && !transactionLost_ && sqlite3_get_autocommit(db_) != 0) {
+    transactionLost_ = true;
+    throw DatabaseError("The transaction on " + path_ +
+                        " was undone by the database after a failed write: " + LastError());
+  }
+}
+
+void SqliteConnection::BeginTransaction() {
+  if (inTransaction_) {
+    throw DatabaseError("Cannot begin a transaction on " + path_ + ": one is open already");
+  }
+  // The journal mode cannot change inside a transaction.
+  BeginWrite();
+  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    throw DatabaseError("Cannot begin a transaction on " + path_ + ": " + LastError());
+  }
+  inTransaction_ = true;
+}
+
+void SqliteConnection::CommitTransaction() {
+  if (!inTransaction_) {
+    throw DatabaseError("Cannot commit on " + path_ + ": no transaction is open");
+  }
+  if (transactionLost_) {
+    RollbackTransaction();
+    throw DatabaseError("Cannot commit the changes to " + path_ +
+                        ": the transaction was undone by the database after a failed write");
+  }
+  const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  const std::string error = LastError();
+  if (rc != SQLITE_OK) {
+    RollbackTransaction();
+    throw DatabaseError("Cannot commit the changes to " + path_ + ": " + error);
+  }
+  inTransaction_ = false;
+  // Cursors of other connections stepping since before the commit read an
+  // older state of the file.
+  committedChanges.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void SqliteConnection::RollbackTransaction() noexcept {
+  if (!inTransaction_) {
+    return;
+  }
+  inTransaction_ = false;
+  transactionLost_ = false;
+  // Statements still reading would see rows that are about to vanish; the
+  // cursors seek afresh on their next move anyway.
+  ResetReadingStatements();
+  if (sqlite3_get_autocommit(db_) == 0) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
   committedChanges.fetch_add(1, std::memory_order_acq_rel);
 }
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -46,9 +47,11 @@ std::uint64_t CommittedChangeCount();
 class SqliteConnection {
  public:
   // Opens the existing file at `path` for reading and writing; never creates
-  // one. Throws DatabaseError naming the path when the file is missing, is
-  // not a database, or can only be read.
-  static std::shared_ptr<SqliteConnection> Open(const std::string& path);
+  // one. A write waits up to `busyTimeout` for another program that holds
+  // the file. Throws DatabaseError naming the path when the file is missing,
+  // is not a database, or can only be read.
+  static std::shared_ptr<SqliteConnection> Open(const std::string& path,
+                                                std::chrono::milliseconds busyTimeout);
 
  private:
   struct Key {};
@@ -70,12 +73,31 @@ class SqliteConnection {
   sqlite3_stmt* Cached(const std::string& sql, const std::string& context);
 
   // Called before every write. The first one puts the file into WAL mode
-  // (see the .cpp). Each write runs in autocommit mode and is committed
-  // when its statement ends, whatever statements are still reading.
+  // (see the .cpp). Outside a transaction each write runs in autocommit
+  // mode and is committed when its statement ends, whatever statements are
+  // still reading. Throws DatabaseError when the open transaction has been
+  // undone by SQLite.
   void BeginWrite();
   // Called after every write, whether it succeeded or not: cursors that
-  // are stepping through a table then know to seek afresh.
+  // are stepping through a table then know to seek afresh. Throws
+  // DatabaseError when the write ended a transaction that was open: SQLite
+  // undoes the whole transaction after some failures (a full disk, an I/O
+  // error, a trigger's RAISE(ROLLBACK)). Until that transaction is ended,
+  // every further write throws too (BeginWrite), so that none is committed
+  // on its own.
   void EndWrite();
+
+  // A transaction over the file (see Transaction in database.h). Begin takes
+  // the file for writing at once (BEGIN IMMEDIATE), so a file held by
+  // another program fails here, after the busy timeout, rather than halfway
+  // through the changes. Each throws DatabaseError naming the file.
+  void BeginTransaction();
+  // Commits; when that fails the transaction is rolled back and the error
+  // thrown.
+  void CommitTransaction();
+  // Undoes the open transaction, if any. Never throws.
+  void RollbackTransaction() noexcept;
+  bool InTransaction() const { return inTransaction_; }
 
   // The number `text` stands for, as SQLite's numeric affinity reads it
   // (leading and trailing blanks allowed, "7", "7.5", "1e3"), or nothing
@@ -87,9 +109,14 @@ class SqliteConnection {
   FieldValue Evaluate(const std::string& expression);
 
  private:
+  // Ends every statement that is still stepping.
+  void ResetReadingStatements();
+
   sqlite3* db_;
   std::string path_;
   bool journalChecked_ = false;
+  bool inTransaction_ = false;
+  bool transactionLost_ = false;  // SQLite undid the open transaction
   std::map<std::string, SqliteStatement> cache_;
 };
 

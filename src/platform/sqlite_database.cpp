@@ -7,6 +7,35 @@ namespace twinbook {
 
 namespace {
 
+class SqliteTransaction : public Transaction {
+ public:
+  explicit SqliteTransaction(std::shared_ptr<SqliteConnection> connection)
+      : connection_(std::move(connection)) {
+    connection_->BeginTransaction();
+  }
+  ~SqliteTransaction() override {
+    if (!committed_) {
+      connection_->RollbackTransaction();
+    }
+  }
+  SqliteTransaction(const SqliteTransaction&) = delete;
+  SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+  void Commit() override {
+    if (committed_) {
+      throw DatabaseError("Cannot commit the changes to " + connection_->path() +
+                          " twice: the transaction has ended");
+    }
+    // Marked first: a failed commit has rolled back already.
+    committed_ = true;
+    connection_->CommitTransaction();
+  }
+
+ private:
+  std::shared_ptr<SqliteConnection> connection_;
+  bool committed_ = false;
+};
+
 class SqliteDatabase : public Database {
  public:
   explicit SqliteDatabase(std::shared_ptr<SqliteConnection> connection)
@@ -21,6 +50,10 @@ class SqliteDatabase : public Database {
     return std::make_unique<SqliteTable>(connection_, table, SqliteTable::Filter{column, value});
   }
 
+  std::unique_ptr<Transaction> BeginTransaction() override {
+    return std::make_unique<SqliteTransaction>(connection_);
+  }
+
  private:
   // Shared with the cursors, which may outlive this object.
   std::shared_ptr<SqliteConnection> connection_;
@@ -28,8 +61,11 @@ class SqliteDatabase : public Database {
 
 }  // namespace
 
+SqliteDatabaseEngine::SqliteDatabaseEngine(std::chrono::milliseconds busyTimeout)
+    : busyTimeout_(busyTimeout) {}
+
 std::unique_ptr<Database> SqliteDatabaseEngine::OpenDatabase(const std::string& path) {
-  return std::make_unique<SqliteDatabase>(SqliteConnection::Open(path));
+  return std::make_unique<SqliteDatabase>(SqliteConnection::Open(path, busyTimeout_));
 }
 
 }  // namespace twinbook

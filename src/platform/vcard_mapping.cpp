@@ -1,5 +1,6 @@
 #include "platform/vcard_mapping.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -175,6 +176,17 @@ void WriteNamePart(Card& card, size_t index, const std::string& text) {
   n->original.clear();
 }
 
+// How a card without a file-as files: "Last, First" from N, the one part
+// alone when N has only one; "" when N has neither.
+std::string FileAsOfName(const Card& card) {
+  const std::string last = NamePart(card, 0);
+  const std::string first = NamePart(card, 1);
+  if (!last.empty() && !first.empty()) {
+    return last + ", " + first;
+  }
+  return last + first;
+}
+
 std::string FileAsOf(const Card& card) {
   if (const Line* line = card.First(kFileAs)) {
     std::string text = UnescapeText(line->value);
@@ -182,13 +194,8 @@ std::string FileAsOf(const Card& card) {
       return text;
     }
   }
-  const std::string last = NamePart(card, 0);
-  const std::string first = NamePart(card, 1);
-  if (!last.empty() && !first.empty()) {
-    return last + ", " + first;
-  }
-  if (!last.empty() || !first.empty()) {
-    return last + first;
+  if (std::string fromName = FileAsOfName(card); !fromName.empty()) {
+    return fromName;
   }
   const Line* fn = card.First("FN");
   return fn && !IsStandIn(*fn) ? UnescapeText(fn->value) : std::string();
@@ -580,6 +587,22 @@ std::string CardUid(const Card& card) {
 }
 
 void PrepareForWriting(Card& card, const std::function<std::string()>& newUid) {
+  // A file-as written in this save that merely restates N ("Last, First") is
+  // left out, so that the card files under its name also after a rename.
+  // vCard programs other than Evolution (khard, phones through CardDAV)
+  // rename a contact by changing N and FN and keep X-EVOLUTION-FILE-AS as
+  // it was: a stored copy would hold the old name, and a rename made there
+  // would never reach the phone. A file-as of any other form, and one this
+  // save did not write, is kept. Checked before ConvertTo30, which marks
+  // every line of a 2.1 card as rewritten.
+  if (const Line* fileAs = card.First(kFileAs); fileAs && fileAs->original.empty()) {
+    const std::string text = UnescapeText(fileAs->value);
+    const auto isFileAs = [](const Line& line) { return !line.opaque && line.Is(kFileAs); };
+    if (!text.empty() && text == FileAsOfName(card) &&
+        std::count_if(card.lines.begin(), card.lines.end(), isFileAs) == 1) {
+      std::erase_if(card.lines, isFileAs);
+    }
+  }
   ConvertTo30(card);
   if (!card.First("VERSION")) {
     card.lines.insert(card.lines.begin(),

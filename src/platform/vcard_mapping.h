@@ -21,7 +21,9 @@
 //   NickName            NICKNAME
 //   FileAs              X-EVOLUTION-FILE-AS; without it "Last, First" from N
 //                       (one part alone when only one is set), else FN
-//                       unless FN is a stand-in
+//                       unless FN is a stand-in. A file-as written as just
+//                       that form of N is left out when the card is saved,
+//                       so that it follows a rename made in another program
 //   Email1Address       the first EMAIL, or the most preferred (PREF) one
 //   Email1AddressType   that line's kind: INTERNET reads as "SMTP" and "SMTP"
 //                       writes INTERNET; a line with an address and no kind
@@ -53,8 +55,9 @@ std::string CardTypeName(const Card& card);
 // The card's UID as text; "" without one.
 std::string CardUid(const Card& card);
 
-// Makes the card ready to be written: a 2.1 card becomes 3.0; VERSION, UID
-// (from `newUid`), N and FN are added where missing; a stand-in FN gets its
+// Makes the card ready to be written: a file-as written since it was read
+// that restates N is dropped; a 2.1 card becomes 3.0; VERSION, UID (from
+// `newUid`), N and FN are added where missing; a stand-in FN gets its
 // current text.
 void PrepareForWriting(Card& card, const std::function<std::string()>& newUid);
 

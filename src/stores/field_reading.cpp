@@ -72,6 +72,10 @@ std::string RowReader::WholeNumberOrEmpty(const std::string& column) const {
   return "";
 }
 
+bool RowReader::IsNullAt(const std::string& column) const {
+  return IsNull(table_.Field(column));
+}
+
 std::string RowReader::Text(const std::string& column) const {
   FieldValue value = table_.Field(column);
   if (IsNull(value)) {
@@ -91,6 +95,15 @@ std::string RowReader::TextOrEmpty(const std::string& column) const {
     return "";
   }
   return Text(column);
+}
+
+void RequireColumns(Database& database, const std::string& table,
+                    std::initializer_list<const char*> columns) {
+  for (const char* column : columns) {
+    // Opening a cursor restricted by a column checks that the column exists,
+    // whether or not the table has rows.
+    database.OpenTableWhere(table, column, FieldValue{});
+  }
 }
 
 bool IsCanonicalContactID(const std::string& id) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "platform/database.h"
@@ -26,6 +27,8 @@ class RowReader {
   std::string ContactID(const std::string& column) const;
   // A whole number, or "" for null or a value that is no whole number.
   std::string WholeNumberOrEmpty(const std::string& column) const;
+  // Whether the column holds null in the current row.
+  bool IsNullAt(const std::string& column) const;
   // A text; a number stored where a text belongs is read as its decimal
   // form. Null is an error.
   std::string Text(const std::string& column) const;
@@ -40,6 +43,13 @@ class RowReader {
   std::string path_;
   int row_ = 1;
 };
+
+// Throws DatabaseError naming the table, the column and the file when
+// `table` of `database` lacks one of `columns`. A walk finds a missing column
+// only at the first row: an empty table would load as if whole, and the run
+// would fail later, in the middle of its writes.
+void RequireColumns(Database& database, const std::string& table,
+                    std::initializer_list<const char*> columns);
 
 // Whether `id` is a contact ID in the form the program writes and stores
 // keep: the decimal digits of a whole number with no leading zero, blank or

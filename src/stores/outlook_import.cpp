@@ -66,11 +66,14 @@ std::string EmailOf(const ContactItem& item) {
 }  // namespace
 
 void LoadOutlookContacts(RunContext& context) {
-  std::unique_ptr<ContactsFolder> folder =
+  // Held by the run state before any item is taken from it, so that the
+  // folder outlives the excluded items kept there, also when loading fails.
+  context.state.LoadedContacts =
       context.platform.contacts.OpenFolder(context.settings().ContactsPath);
-  const int count = folder->Count();
+  ContactsFolder& folder = *context.state.LoadedContacts;
+  const int count = folder.Count();
   for (int position = 1; position <= count; ++position) {
-    std::unique_ptr<ContactItem> item = folder->Item(position);
+    std::unique_ptr<ContactItem> item = folder.Item(position);
     if (item->TypeName() != kContactItemType) {
       continue;  // distribution lists take no part
     }
@@ -88,7 +91,6 @@ void LoadOutlookContacts(RunContext& context) {
     }
     ImportOutlookData(context.state.OutlookSet, *item, context.settings().NameField);
   }
-  context.state.LoadedContacts = std::move(folder);
 }
 
 void RewriteExcludedContacts(RunContext& context) {

@@ -9,13 +9,14 @@ namespace twinbook {
 namespace {
 
 // The number and speed dial of the current row into `record`; a row whose
-// NumberType is null or not synchronised adds nothing.
+// NumberType is null or a code that is not synchronised adds nothing. A type
+// that is no whole number at all is an error rather than such a code: the
+// number would be missing from the record and read as deleted on the phone.
 void PutNumber(SyncObject& record, const RowReader& row) {
-  std::string type = row.WholeNumberOrEmpty("NumberType");
-  if (type.empty()) {
+  if (row.IsNullAt("NumberType")) {
     return;
   }
-  std::optional<NumberKind> kind = NumberKindOf(std::stoll(type));
+  std::optional<NumberKind> kind = NumberKindOf(std::stoll(row.WholeNumber("NumberType")));
   if (!kind) {
     return;
   }
@@ -51,14 +52,19 @@ void LoadPhoneBookRecords(RunContext& context) {
   const std::string& path = context.settings().PhoneBookPath;
   std::unique_ptr<Database> database = context.platform.databases.OpenDatabase(path);
   std::unique_ptr<Table> table = database->OpenTable(kPhoneBookTable);
+  // PhoneNumberLength is not read, but the writer of this run sets it.
+  RequireColumns(
+      *database, kPhoneBookTable,
+      {"ContactID", "ContactName", "Number", "NumberType", "SpeedDial", "PhoneNumberLength"});
   SyncSet& set = context.state.PhoneBookSet;
 
   // Each row finds its contact's record by ID. The set only grows here and
   // every ID enters it once, so a map from ID to position gives the same
   // answer as searching the set for the last record with that ID.
   std::unordered_map<std::string, int> positions;
+  int position = 0;
   for (const SyncObject& record : set) {
-    positions[record.ContactID] = FindByContactID(record.ContactID, set);
+    positions[record.ContactID] = ++position;  // the last record of an ID wins
   }
 
   RowReader row(*table, kPhoneBookTable, path);

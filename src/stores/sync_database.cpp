@@ -23,10 +23,6 @@ constexpr Column kNumberColumns[] = {
 // Writes the record's columns into the row being added or edited. A "W"
 // record holding a directory-style address ("/") keeps the row's e-mail.
 void WriteColumns(Table& table, const SyncObject& record, bool keepEmail) {
-  if (!IsCanonicalContactID(record.ContactID)) {
-    throw DatabaseError("Cannot write " + record.ContactName + " to table " + kSyncTable +
-                        ": its contact ID '" + record.ContactID + "' is not a positive number");
-  }
   table.SetField("ContactID", static_cast<std::int64_t>(std::stoll(record.ContactID)));
   table.SetField("Name", record.ContactName);
   table.SetField("SpeedDial", SpeedTagText(record));
@@ -73,6 +69,9 @@ void LoadSyncRecords(RunContext& context) {
   const std::string& path = context.settings().SyncPath;
   std::unique_ptr<Database> database = context.platform.databases.OpenDatabase(path);
   std::unique_ptr<Table> table = database->OpenTable(kSyncTable);
+  RequireColumns(*database, kSyncTable,
+                 {"ContactID", "Name", "Work2", "DirectConnect", "Home", "Work1", "Mobile", "Fax",
+                  "Pager", "Other", "Email", "SpeedDial"});
   RowReader row(*table, kSyncTable, path);
   if (!table->IsEOF()) {
     table->MoveFirst();
@@ -112,6 +111,12 @@ void WriteSyncDatabase(RunContext& context) {
         log.WriteLine("... " + record.ContactName + " has been modified.");
       }
     } else if (flag == "C" || flag == "N") {
+      // Checked before the row is begun: a row must never be left half set.
+      if (!IsCanonicalContactID(record.ContactID)) {
+        throw DatabaseError("Cannot add " + record.ContactName + " to table " + kSyncTable +
+                            " in " + context.settings().SyncPath + ": its contact ID '" +
+                            record.ContactID + "' is not a positive whole number");
+      }
       table->AddNew();
       WriteColumns(*table, record, false);
       table->Update();

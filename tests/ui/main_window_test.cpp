@@ -131,8 +131,19 @@ TEST_F(SampleDataWindowTest, PressingStartRunsEveryPhaseAndAsksAboutTheConflict)
     Child<QPushButton>(dialog, "KeepOutlook")->click();
   };
   WhenModal(&owner, "TwinbookConflict", keepOutlook);
+  // The four PhoneBook contacts new to the desktop are each created through
+  // the name prompt, which comes filled and is confirmed as it is.
+  int prompts = 0;
+  std::function<void(QWidget*)> confirmName = [&](QWidget* dialog) {
+    if (++prompts < 4) {
+      WhenModal(&owner, "NamePrompt", confirmName);
+    }
+    Child<QPushButton>(dialog, "NameOK")->click();
+  };
+  WhenModal(&owner, "NamePrompt", confirmName);
   QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
   EXPECT_EQ(conflicts, 1);
+  EXPECT_EQ(prompts, 4);
   EXPECT_EQ(StatusOf(window), "Status: Synchronization complete.");
   EXPECT_EQ(VisibleLabelsOf(window), 26);
   std::vector<std::string> lines = testing::ReadCrLfLines(data + "/SyncLog.txt");

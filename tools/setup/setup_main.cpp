@@ -9,7 +9,9 @@
 
 int main(int argc, char* argv[]) {
   const bool empty = argc == 3 && std::string(argv[1]) == "--empty";
-  if (argc != 2 && !empty) {
+  // A lone option is a mistake, not a folder to create.
+  const bool folderOnly = argc == 2 && std::string(argv[1]).rfind("--", 0) != 0;
+  if (!folderOnly && !empty) {
     std::cerr << "Usage: twinbook-setup [--empty] DATAFOLDER\n"
                  "Creates in DATAFOLDER, only where absent, PhoneBook.mdb with sample contacts,\n"
                  "an empty Twinbook.mdb and a Contacts folder with sample cards. With --empty\n"

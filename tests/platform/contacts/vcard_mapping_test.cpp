@@ -255,6 +255,60 @@ TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheName) {
   EXPECT_EQ(ReadProperty(card, P::FileAs), "Smith, Ann");
 }
 
+// Programs that know no X-EVOLUTION-FILE-AS (khard, phones through CardDAV)
+// rename a contact by changing N and FN only. A file-as the program wrote
+// that merely restated N must follow that rename, or the new name would never
+// reach the phone.
+TEST(VCardMappingTest, AWrittenFileAsThatRestatesTheNameFollowsARenameElsewhere) {
+  struct Case {
+    std::map<P, std::string> properties;
+    bool lineKept;
+    const char* fileAsAfterRename;  // once N has become "Smith;Zoë;;;"
+  };
+  const Case cases[] = {
+      {{{P::FileAs, "O'Brien, Zoë"}, {P::FirstName, "Zoë"}, {P::LastName, "O'Brien"}},
+       false,
+       "Smith, Zoë"},
+      {{{P::FileAs, "O'Brien"}, {P::LastName, "O'Brien"}}, false, "Smith, Zoë"},
+      {{{P::FileAs, "Zoë O'Brien"}, {P::FirstName, "Zoë"}, {P::LastName, "O'Brien"}},
+       true,
+       "Zoë O'Brien"},
+      {{{P::FileAs, "Boss, The"}, {P::FirstName, "Zoë"}, {P::LastName, "O'Brien"}},
+       true,
+       "Boss, The"},
+      {{{P::FileAs, "Mom"}}, true, "Mom"},
+  };
+  for (const Case& c : cases) {
+    Card card = NewCard("u");
+    for (const auto& [property, value] : c.properties) {
+      WriteProperty(card, property, value);
+    }
+    const std::string fileAs = ReadProperty(card, P::FileAs);
+    std::string bytes = Prepared(card);
+    const Card saved = Parse(bytes);
+    EXPECT_EQ(saved.First("X-EVOLUTION-FILE-AS") != nullptr, c.lineKept) << fileAs;
+    EXPECT_EQ(ReadProperty(saved, P::FileAs), fileAs);
+    EXPECT_EQ(UnescapeText(saved.First("FN")->value), fileAs) << "the stand-in files as before";
+
+    // The other program's rename, everything else kept byte for byte.
+    const size_t n = bytes.find("\r\nN:");
+    ASSERT_NE(n, std::string::npos);
+    bytes.replace(n + 2, bytes.find("\r\n", n + 2) - (n + 2), "N:Smith;Zoë;;;");
+    EXPECT_EQ(ReadProperty(Parse(bytes), P::FileAs), c.fileAsAfterRename) << fileAs;
+  }
+}
+
+TEST(VCardMappingTest, AFileAsNotWrittenSinceReadingIsKeptEvenWhenItRestatesTheName) {
+  for (const char* version : {"2.1", "3.0"}) {
+    Card card = Parse(std::string("BEGIN:VCARD\r\nVERSION:") + version +
+                      "\r\nN:Lee;;;;\r\nFN:Ann Lee\r\nX-EVOLUTION-FILE-AS:Lee\r\nEND:VCARD\r\n");
+    WriteProperty(card, P::NickName, "Annie");
+    const Card saved = Parse(Prepared(card));
+    ASSERT_NE(saved.First("X-EVOLUTION-FILE-AS"), nullptr) << version;
+    EXPECT_EQ(UnescapeText(saved.First("X-EVOLUTION-FILE-AS")->value), "Lee");
+  }
+}
+
 TEST(VCardMappingTest, NamePartsKeepTheOtherParts) {
   Card card = Card30("N:Lee;Ann;Maria\\, Jo;Dr.;Jr.\r\n");
   WriteProperty(card, P::FirstName, "Anne");

@@ -255,7 +255,22 @@ TEST(SetupToolTest, WithoutAFolderItShowsItsUsageAndFails) {
   TempDir dir;
   const std::string output = dir / "output.txt";
   EXPECT_EQ(RunSetupTool("", output), 2);
-  EXPECT_THAT(ReadFile(output), HasSubstr("Usage: twinbook-setup DATAFOLDER"));
+  EXPECT_THAT(ReadFile(output), HasSubstr("Usage: twinbook-setup [--empty] DATAFOLDER"));
+  EXPECT_EQ(RunSetupTool("--empty", output), 2);
+  EXPECT_EQ(RunSetupTool("--full '" + (dir / "Data") + "'", output), 2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Data"));
+}
+
+TEST(SetupToolTest, EmptyMakesEmptyDatabasesAndAnEmptyContactsFolder) {
+  TempDir dir;
+  const std::string data = dir / "Data";
+  const std::string output = dir / "output.txt";
+  ASSERT_EQ(RunSetupTool("--empty '" + data + "'", output), 0) << ReadFile(output);
+  EXPECT_THAT(Listing(data), ElementsAre("Contacts", "PhoneBook.mdb", "Twinbook.mdb"));
+  EXPECT_TRUE(Listing(data + "/Contacts").empty());
+  EXPECT_EQ(RawConnection(data + "/PhoneBook.mdb").Value("SELECT count(*) FROM tblContactList"),
+            "0");
+  EXPECT_EQ(RawConnection(data + "/Twinbook.mdb").Value("SELECT count(*) FROM SyncContacts"), "0");
 }
 
 TEST(SetupToolTest, AFolderThatCannotBeMadeIsReportedByName) {
