@@ -132,5 +132,26 @@ TEST(VCardFuzzRegressionTest, TextWrittenToABase64LineIsNoLongerBase64) {
   EXPECT_NE(written.find("\r\nFN:John Smith\r\n"), std::string::npos) << written;
 }
 
+// A line declaring quoted-printable was written as it stood, and a run of
+// "=" longer than a line can only be folded into lines that end in "=",
+// which the reader took for soft line breaks. The line here is no property
+// line (its name is empty); one that is gets written in its 3.0 form.
+TEST(VCardFuzzRegressionTest, ARunOfEqualsSignsSurvivesFoldingInAQuotedPrintableLine) {
+  using namespace std::string_literals;
+  const std::string input =
+      "BEGIN:VCARD\r;QUOTED-PRINTABLE:"s + std::string(74, '=') + "\0\nEND:VCARD"s;
+  const std::string saved = Saved(Parse(input));
+  EXPECT_EQ(Saved(Parse(saved)), saved);
+
+  const Card property =
+      Parse("BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE;ENCODING=QUOTED-PRINTABLE:" + std::string(80, '=') +
+            "=41\r\nEND:VCARD\r\n");
+  const std::string note = UnescapeText(property.First("NOTE")->value);
+  EXPECT_EQ(note, std::string(80, '=') + "A");
+  const std::string written = Saved(property);
+  EXPECT_EQ(written.find("QUOTED-PRINTABLE"), std::string::npos) << written;
+  EXPECT_EQ(UnescapeText(Parse(written).First("NOTE")->value), note);
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
