@@ -137,6 +137,8 @@ bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
   });
 }
 
+Line ReadLine(std::string_view text);
+
 // Joins physical lines into logical ones. Besides the folding of every
 // version (a line starting with a blank continues the previous one, the
 // blank removed), 2.1 writers continue lines in two more ways: a
@@ -149,8 +151,11 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
   for (const PhysicalLine& line : physical) {
     if (open) {
       std::string& current = logical.back().text;
+      // Only a property line has an encoding: a line that is none is kept as
+      // it stands and written so, folded, and a fold may well end in "=".
       if (!current.empty() && current.back() == '=' && !IsBlank(line.text) &&
-          !IsEndLine(line.text) && DeclaresEncoding(HeaderOf(current), "QUOTED-PRINTABLE")) {
+          !IsEndLine(line.text) && DeclaresEncoding(HeaderOf(current), "QUOTED-PRINTABLE") &&
+          !ReadLine(current).opaque) {
         current.pop_back();
         current.append(line.text);
         continue;
@@ -422,6 +427,12 @@ void Normalize(Line& line, Version version) {
     line.value = TextToUtf8(WithoutBlanks(line.value), "");
     line.params.push_back(Param{"ENCODING", {"b"}});
     return;
+  }
+  if (quotedPrintable) {
+    // Written in its 3.0 form even in a 3.0 or 4.0 card, which has no
+    // quoted-printable: as it stood, a run of "=" longer than a line would
+    // be folded into lines that end in "=", which read as soft line breaks.
+    line.original.clear();
   }
   const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(line.value) : line.value;
   const std::string text = TextToUtf8(bytes, charset);
