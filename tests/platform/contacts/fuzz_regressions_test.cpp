@@ -153,5 +153,21 @@ TEST(VCardFuzzRegressionTest, ARunOfEqualsSignsSurvivesFoldingInAQuotedPrintable
   EXPECT_EQ(UnescapeText(Parse(written).First("NOTE")->value), note);
 }
 
+// N's last part ended in a lone backslash, which reads as itself; writing a
+// further part put a ";" after it, which that backslash then escaped, so the
+// part written read as "" and the family name took it in.
+TEST(VCardFuzzRegressionTest, ALoneBackslashEndingTheNameEscapesNoSeparator) {
+  Card card = Parse("BEGIN:VCARD\rN:\\\n\nEND:VCARD");
+  EXPECT_EQ(ReadProperty(card, ContactProperty::LastName), "\\");
+  // The fuzz target writes the input's fourth line (after the colon) to
+  // FirstName.
+  WriteProperty(card, ContactProperty::FirstName, "VCARD");
+  EXPECT_EQ(ReadProperty(card, ContactProperty::FirstName), "VCARD");
+  EXPECT_EQ(ReadProperty(card, ContactProperty::LastName), "\\");
+  const Card saved = Parse(Saved(card));
+  EXPECT_EQ(ReadProperty(saved, ContactProperty::FirstName), "VCARD");
+  EXPECT_EQ(ReadProperty(saved, ContactProperty::LastName), "\\");
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
