@@ -167,6 +167,15 @@ void WriteNamePart(Card& card, size_t index, const std::string& text) {
     parts.resize(5);
   }
   parts[index] = EscapeText(text);
+  for (std::string& part : parts) {
+    // A lone backslash ending the last part reads as itself; with a ";"
+    // after it, it would escape that instead. Doubled, it still reads so.
+    const size_t kept = part.find_last_not_of('\\');
+    const size_t trailing = part.size() - (kept == std::string::npos ? 0 : kept + 1);
+    if (trailing % 2 == 1) {
+      part += '\\';
+    }
+  }
   std::string value;
   for (size_t i = 0; i < parts.size(); ++i) {
     value += (i > 0 ? ";" : "") + parts[i];
