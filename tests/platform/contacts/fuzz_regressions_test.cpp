@@ -169,5 +169,17 @@ TEST(VCardFuzzRegressionTest, ALoneBackslashEndingTheNameEscapesNoSeparator) {
   EXPECT_EQ(ReadProperty(saved, ContactProperty::LastName), "\\");
 }
 
+// In a 2.1 card, base64 data goes on in lines without a blank. A line of
+// such data after a control character was not taken as data, but written
+// without that character, so it was taken as data once read again.
+TEST(VCardFuzzRegressionTest, Base64DataAfterAControlCharacterIsDataAtOnce) {
+  const std::string input =
+      "BEGIN:VCARD\rVERSION:\nVERSION:2.1\r;B:\r\x10"
+      "E\rEND:VCARD";
+  const std::string saved = Saved(Parse(input));
+  EXPECT_NE(saved.find("\r\n;B:E\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(Saved(Parse(saved)), saved);
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
