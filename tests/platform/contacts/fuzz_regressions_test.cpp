@@ -181,5 +181,19 @@ TEST(VCardFuzzRegressionTest, Base64DataAfterAControlCharacterIsDataAtOnce) {
   EXPECT_EQ(Saved(Parse(saved)), saved);
 }
 
+// Found by reading the reader while fuzzing it, and confirmed with the vCard
+// fuzz target: a long line whose fold falls before "VERSION:2.1" put that
+// text at the start of a continuation line once saved, and the card then
+// read with 2.1's rules, under which a line of base64 letters continues
+// base64 data before it.
+TEST(VCardFuzzRegressionTest, AFoldedVersionTextDoesNotMakeACard21) {
+  const std::string input = "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:" + std::string(70, 'x') +
+                            "VERSION:2.1\r\nX;ENCODING=b:AAAA\r\nBBBB\r\nEND:VCARD\r\n";
+  const std::string saved = Saved(Parse(input));
+  EXPECT_NE(saved.find("\r\n VERSION:2.1\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(Parse(saved).First("X")->value, "AAAA");
+  EXPECT_EQ(Saved(Parse(saved)), saved);
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
