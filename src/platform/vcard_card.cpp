@@ -130,10 +130,12 @@ bool IsEndLine(std::string_view text) {
   return text.size() >= 4 && EqualsIgnoringCase(text.substr(0, 4), "END:");
 }
 
-// Whether the card says it is 2.1, before its lines are known.
+// Whether the card says it is 2.1, before its lines are known. A line that
+// starts with a blank continues another and says nothing of the version.
 bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
   return std::any_of(physical.begin(), physical.end(), [](const PhysicalLine& line) {
-    return EqualsIgnoringCase(Trim(line.text), "VERSION:2.1");
+    return !line.text.empty() && !IsFoldBlank(line.text.front()) &&
+           EqualsIgnoringCase(Trim(line.text), "VERSION:2.1");
   });
 }
 
