@@ -195,5 +195,20 @@ TEST(VCardFuzzRegressionTest, AFoldedVersionTextDoesNotMakeACard21) {
   EXPECT_EQ(Saved(Parse(saved)), saved);
 }
 
+// Found by reading the reader while fuzzing it, and confirmed with the vCard
+// fuzz target: a grouped "a.VERSION:2.1" made the card 2.1, but being no
+// VERSION line it stayed 2.1 when the card was saved as 3.0, so the saved
+// card was read as 2.1 again and its "\\n" line breaks as text.
+TEST(VCardFuzzRegressionTest, AGroupedVersionLineIsNoVersion) {
+  const std::string input =
+      "BEGIN:VCARD\r\na.VERSION:2.1\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0Ab\r\n"
+      "FN;ENCODING=QUOTED-PRINTABLE:Ann=0D=0ALee\r\nEND:VCARD\r\n";
+  const Card card = Parse(input);
+  EXPECT_EQ(ReadProperty(card, ContactProperty::FullName), "Ann\nLee");
+  const std::string saved = Saved(card);
+  EXPECT_NE(saved.find("\r\nVERSION:3.0\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(ReadProperty(Parse(saved), ContactProperty::FullName), "Ann\nLee");
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
