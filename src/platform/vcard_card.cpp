@@ -550,7 +550,12 @@ Card Parse(std::string_view bytes) {
     }
     throw SyntaxError("line " + std::to_string(logical[k].number) + ": text after END:VCARD");
   }
-  if (const Line* version = card.First("VERSION")) {
+  // A grouped line ("a.VERSION") is no VERSION property: conversion to 3.0
+  // leaves it alone, so counted here it would make the saved card 2.1 again.
+  const auto version = std::find_if(card.lines.begin(), card.lines.end(), [](const Line& line) {
+    return !line.opaque && line.group.empty() && line.Is("VERSION");
+  });
+  if (version != card.lines.end()) {
     const std::string_view v = Trim(version->value);
     card.version = v == "2.1" ? Version::k21 : v == "4.0" ? Version::k40 : Version::k30;
   }

@@ -613,7 +613,9 @@ void PrepareForWriting(Card& card, const std::function<std::string()>& newUid) {
     }
   }
   ConvertTo30(card);
-  if (!card.First("VERSION")) {
+  if (std::none_of(card.lines.begin(), card.lines.end(), [](const Line& line) {
+        return !line.opaque && line.group.empty() && line.Is("VERSION");
+      })) {
     card.lines.insert(card.lines.begin(),
                       NewLine("VERSION", card.version == Version::k40 ? "4.0" : "3.0"));
   }
