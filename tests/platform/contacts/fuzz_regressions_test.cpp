@@ -210,5 +210,20 @@ TEST(VCardFuzzRegressionTest, AGroupedVersionLineIsNoVersion) {
   EXPECT_EQ(ReadProperty(Parse(saved), ContactProperty::FullName), "Ann\nLee");
 }
 
+// The card is 3.0 (its first VERSION line is empty) but a second VERSION
+// line said 2.1, and that was enough for 2.1's base64 rule. The line after
+// ";B:" is no base64 data (it ends in 0xFF), but once saved its first
+// physical line was, and the saved card joined it to the line before.
+TEST(VCardFuzzRegressionTest, OnlyTheVersionLineThatCountsMakesTheRulesOf21) {
+  const std::string input =
+      "BEGIN:VCARD\rVERSION:\rVERSION:2.1\n;B:\nT note that is fdedbecau note that is folded "
+      "becau seit isloVBORw0KGgoAAAE\xFF\nEND:VCARD";
+  const Card card = Parse(input);
+  EXPECT_EQ(card.version, Version::k30);
+  const std::string saved = Saved(card);
+  EXPECT_NE(saved.find("\r\n;B:\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(Saved(Parse(saved)), saved);
+}
+
 }  // namespace
 }  // namespace twinbook::vcard
