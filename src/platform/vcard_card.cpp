@@ -170,6 +170,10 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
         open = false;
         continue;
       }
+      if (version21 && IsBase64Text(line.text) && DeclaresEncoding(HeaderOf(current), "BASE64")) {
+        current.append(line.text);
+        continue;
+      }
     } else if (IsBlank(line.text)) {
       continue;
     }
@@ -182,15 +186,7 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
         std::find_if(line.text.begin(), line.text.end(),
                      [](char c) { return static_cast<unsigned char>(c) > ' '; }) -
         line.text.begin());
-    const std::string_view text = line.text.substr(start);
-    // Whether base64 data goes on is judged without those characters too, as
-    // the line would stand once written.
-    if (open && version21 && IsBase64Text(text) &&
-        DeclaresEncoding(HeaderOf(logical.back().text), "BASE64")) {
-      logical.back().text.append(text);
-      continue;
-    }
-    logical.push_back({std::string(text), line.number});
+    logical.push_back({std::string(line.text.substr(start)), line.number});
     open = true;
   }
   // A soft line break with nothing after it means nothing, and kept it would
