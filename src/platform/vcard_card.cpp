@@ -130,16 +130,26 @@ bool IsEndLine(std::string_view text) {
   return text.size() >= 4 && EqualsIgnoringCase(text.substr(0, 4), "END:");
 }
 
-// Whether the card says it is 2.1, before its lines are known. A line that
-// starts with a blank continues another and says nothing of the version.
-bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
-  return std::any_of(physical.begin(), physical.end(), [](const PhysicalLine& line) {
-    return !line.text.empty() && !IsFoldBlank(line.text.front()) &&
-           EqualsIgnoringCase(Trim(line.text), "VERSION:2.1");
-  });
-}
-
 Line ReadLine(std::string_view text);
+
+// Whether the card says it is 2.1, before its lines are known: its first
+// VERSION line of its own, as Parse takes the version. Any other card,
+// written again, is read as it was; a 2.1 card is written as 3.0. A line
+// that starts with a blank continues another and says nothing.
+bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
+  for (const PhysicalLine& line : physical) {
+    if (line.text.empty() || IsFoldBlank(line.text.front())) {
+      continue;
+    }
+    const auto start = std::find_if(line.text.begin(), line.text.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) > ' '; });
+    const Line read = ReadLine(line.text.substr(static_cast<size_t>(start - line.text.begin())));
+    if (!read.opaque && read.group.empty() && read.Is("VERSION")) {
+      return Trim(read.value) == "2.1";
+    }
+  }
+  return false;
+}
 
 // Joins physical lines into logical ones. Besides the folding of every
 // version (a line starting with a blank continues the previous one, the
