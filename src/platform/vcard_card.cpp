@@ -76,14 +76,34 @@ std::string_view HeaderOf(std::string_view line) {
   return colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
 }
 
+// Splits `text` at `separator` outside double quotes (everywhere, when
+// honourQuotes is false).
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator,
+                                                 bool honourQuotes) {
+  std::vector<std::string_view> parts;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"' && honourQuotes) {
+      quoted = !quoted;
+    } else if (text[i] == separator && !quoted) {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
 // Whether the header declares the encoding `upper` (QUOTED-PRINTABLE or
-// BASE64), as "ENCODING=..." or as 2.1's bare word.
+// BASE64), as "ENCODING=..." or as 2.1's bare word. A quoted parameter value
+// that holds such text declares nothing, as the line is read (quotes count
+// when they close before the value, see ParseContentLine).
 bool DeclaresEncoding(std::string_view header, std::string_view upper) {
-  size_t start = header.find(';');
-  while (start != std::string_view::npos) {
-    const size_t end = header.find(';', start + 1);
-    std::string_view token =
-        Trim(header.substr(start + 1, end == std::string_view::npos ? end : end - start - 1));
+  const bool honourQuotes = std::count(header.begin(), header.end(), '"') % 2 == 0;
+  const std::vector<std::string_view> tokens = SplitOutsideQuotes(header, ';', honourQuotes);
+  for (size_t k = 1; k < tokens.size(); ++k) {
+    std::string_view token = Trim(tokens[k]);
     const size_t equals = token.find('=');
     if (equals != std::string_view::npos) {
       if (EqualsIgnoringCase(Trim(token.substr(0, equals)), "ENCODING")) {
@@ -95,7 +115,6 @@ bool DeclaresEncoding(std::string_view header, std::string_view upper) {
     if (EqualsIgnoringCase(token, upper) || (upper == "BASE64" && EqualsIgnoringCase(token, "B"))) {
       return true;
     }
-    start = end;
   }
   return false;
 }
@@ -111,11 +130,25 @@ bool IsEndLine(std::string_view text) {
   return text.size() >= 4 && EqualsIgnoringCase(text.substr(0, 4), "END:");
 }
 
-// Whether the card says it is 2.1, before its lines are known.
+Line ReadLine(std::string_view text);
+
+// Whether the card says it is 2.1, before its lines are known: its first
+// VERSION line of its own, as Parse takes the version. Any other card,
+// written again, is read as it was; a 2.1 card is written as 3.0. A line
+// that starts with a blank continues another and says nothing.
 bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
-  return std::any_of(physical.begin(), physical.end(), [](const PhysicalLine& line) {
-    return EqualsIgnoringCase(Trim(line.text), "VERSION:2.1");
-  });
+  for (const PhysicalLine& line : physical) {
+    if (line.text.empty() || IsFoldBlank(line.text.front())) {
+      continue;
+    }
+    const auto start = std::find_if(line.text.begin(), line.text.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) > ' '; });
+    const Line read = ReadLine(line.text.substr(static_cast<size_t>(start - line.text.begin())));
+    if (!read.opaque && read.group.empty() && read.Is("VERSION")) {
+      return Trim(read.value) == "2.1";
+    }
+  }
+  return false;
 }
 
 // Joins physical lines into logical ones. Besides the folding of every
@@ -130,8 +163,11 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
   for (const PhysicalLine& line : physical) {
     if (open) {
       std::string& current = logical.back().text;
+      // Only a property line has an encoding: a line that is none is kept as
+      // it stands and written so, folded, and a fold may well end in "=".
       if (!current.empty() && current.back() == '=' && !IsBlank(line.text) &&
-          !IsEndLine(line.text) && DeclaresEncoding(HeaderOf(current), "QUOTED-PRINTABLE")) {
+          !IsEndLine(line.text) && DeclaresEncoding(HeaderOf(current), "QUOTED-PRINTABLE") &&
+          !ReadLine(current).opaque) {
         current.pop_back();
         current.append(line.text);
         continue;
@@ -153,7 +189,13 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
     }
     // A blank at the start of a line that continues nothing is no fold; kept,
     // it would make the line a continuation once the card is written again.
-    const size_t start = line.text.find_first_not_of(" \t");
+    // Control characters there go too: a line whose first 75 octets are all
+    // control characters would be written with a first physical line that
+    // reads as a blank one.
+    const auto start = static_cast<size_t>(
+        std::find_if(line.text.begin(), line.text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) > ' '; }) -
+        line.text.begin());
     logical.push_back({std::string(line.text.substr(start)), line.number});
     open = true;
   }
@@ -177,25 +219,6 @@ bool IsName(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), IsNameChar);
 }
 
-// Splits `text` at `separator` outside double quotes (everywhere, when
-// honourQuotes is false).
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator,
-                                                 bool honourQuotes) {
-  std::vector<std::string_view> parts;
-  bool quoted = false;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '"' && honourQuotes) {
-      quoted = !quoted;
-    } else if (text[i] == separator && !quoted) {
-      parts.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
 std::string Unquoted(std::string_view value) {
   value = Trim(value);
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -209,7 +232,9 @@ std::string Unquoted(std::string_view value) {
       out += c;
     }
   }
-  return out;
+  // Parameter values are text like property values, and come out as UTF-8
+  // the same way.
+  return TextToUtf8(out, "");
 }
 
 // Reads "[group.]name[;param...]:value". False when the text is no such line.
@@ -409,9 +434,17 @@ void Normalize(Line& line, Version version) {
   }
   RemoveEmptyParams(line);
   if (base64) {
-    line.value = WithoutBlanks(line.value);
+    // Base64 is ASCII; a stray byte in it is damage, but the value is still
+    // text of the card and written as UTF-8 like any other.
+    line.value = TextToUtf8(WithoutBlanks(line.value), "");
     line.params.push_back(Param{"ENCODING", {"b"}});
     return;
+  }
+  if (quotedPrintable) {
+    // Written in its 3.0 form even in a 3.0 or 4.0 card, which has no
+    // quoted-printable: as it stood, a run of "=" longer than a line would
+    // be folded into lines that end in "=", which read as soft line breaks.
+    line.original.clear();
   }
   const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(line.value) : line.value;
   const std::string text = TextToUtf8(bytes, charset);
@@ -590,7 +623,12 @@ Card Parse(std::string_view bytes) {
     }
     throw SyntaxError("line " + std::to_string(logical[k].number) + ": text after END:VCARD");
   }
-  if (const Line* version = card.First("VERSION")) {
+  // A grouped line ("a.VERSION") is no VERSION property: conversion to 3.0
+  // leaves it alone, so counted here it would make the saved card 2.1 again.
+  const auto version = std::find_if(card.lines.begin(), card.lines.end(), [](const Line& line) {
+    return !line.opaque && line.group.empty() && line.Is("VERSION");
+  });
+  if (version != card.lines.end()) {
     const std::string_view v = Trim(version->value);
     card.version = v == "2.1" ? Version::k21 : v == "4.0" ? Version::k40 : Version::k30;
   }
@@ -641,7 +679,14 @@ std::string Write(const Card& card) {
   }
   std::string out = "BEGIN:VCARD\r\n";
   for (const Line& line : card.lines) {
-    AppendFolded(out, line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+    if (line.original.empty() || IsValidUtf8(line.original)) {
+      AppendFolded(out, line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+    } else {
+      // A line kept as it stood can hold bytes that are no UTF-8, which the
+      // reader took for Windows-1252; a card is written in UTF-8 throughout,
+      // so such a line is written as it was read.
+      AppendFolded(out, line.opaque ? TextToUtf8(line.original, "") : RenderLine(line));
+    }
   }
   out += "END:VCARD\r\n";
   return out;

@@ -108,6 +108,8 @@ Line NewLine(std::string_view name, std::string value, std::vector<Param> params
 // parameters.
 void SetText(Line& line, std::string_view text) {
   line.value = EscapeText(text);
+  // The value is plain text now, whatever encoding the line declared.
+  line.RemoveParam("ENCODING");
   line.original.clear();
 }
 
@@ -165,11 +167,21 @@ void WriteNamePart(Card& card, size_t index, const std::string& text) {
     parts.resize(5);
   }
   parts[index] = EscapeText(text);
+  for (std::string& part : parts) {
+    // A lone backslash ending the last part reads as itself; with a ";"
+    // after it, it would escape that instead. Doubled, it still reads so.
+    const size_t kept = part.find_last_not_of('\\');
+    const size_t trailing = part.size() - (kept == std::string::npos ? 0 : kept + 1);
+    if (trailing % 2 == 1) {
+      part += '\\';
+    }
+  }
   std::string value;
   for (size_t i = 0; i < parts.size(); ++i) {
     value += (i > 0 ? ";" : "") + parts[i];
   }
   n->value = value;
+  n->RemoveParam("ENCODING");
   n->original.clear();
 }
 
@@ -601,7 +613,9 @@ void PrepareForWriting(Card& card, const std::function<std::string()>& newUid) {
     }
   }
   ConvertTo30(card);
-  if (!card.First("VERSION")) {
+  if (std::none_of(card.lines.begin(), card.lines.end(), [](const Line& line) {
+        return !line.opaque && line.group.empty() && line.Is("VERSION");
+      })) {
     card.lines.insert(card.lines.begin(),
                       NewLine("VERSION", card.version == Version::k40 ? "4.0" : "3.0"));
   }
