@@ -35,6 +35,10 @@ struct Line {
   // A line that is no property line ("name:value"): kept as it stood, never
   // interpreted.
   bool opaque = false;
+  // Made or changed by this program since the card was read. Not the same
+  // as an empty `original`, which a read line also has when it renders as
+  // it stood.
+  bool edited = false;
 
   bool Is(std::string_view upperName) const;
   const Param* FindParam(std::string_view upperName) const;

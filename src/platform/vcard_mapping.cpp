@@ -101,7 +101,14 @@ Line NewLine(std::string_view name, std::string value, std::vector<Param> params
   line.name = std::string(name);
   line.params = std::move(params);
   line.value = std::move(value);
+  line.edited = true;
   return line;
+}
+
+// A line whose fields changed is written from them, not as it was read.
+void MarkEdited(Line& line) {
+  line.original.clear();
+  line.edited = true;
 }
 
 // Sets the value of a line's text, marking it changed; keeps group and
@@ -110,7 +117,7 @@ void SetText(Line& line, std::string_view text) {
   line.value = EscapeText(text);
   // The value is plain text now, whatever encoding the line declared.
   line.RemoveParam("ENCODING");
-  line.original.clear();
+  MarkEdited(line);
 }
 
 // The first line named `name` gets `text`; "" removes it.
@@ -182,7 +189,7 @@ void WriteNamePart(Card& card, size_t index, const std::string& text) {
   }
   n->value = value;
   n->RemoveParam("ENCODING");
-  n->original.clear();
+  MarkEdited(*n);
 }
 
 // How a card without a file-as files: "Last, First" from N, the one part
@@ -294,7 +301,7 @@ void WriteEmailKind(Card& card, const std::string& kind) {
       line.params.insert(line.params.begin(), Param{"TYPE", {type}});
     }
   }
-  line.original.clear();
+  MarkEdited(line);
 }
 
 void WriteEmailAddress(Card& card, const std::string& address) {
@@ -375,7 +382,7 @@ std::array<int, 7> AssignPhones(const Card& card) {
 
 void Pin(Line& line, int slot) {
   SetParam(line, kPropertyParam, std::string(PropertyName(PhoneKinds()[slot].property)));
-  line.original.clear();
+  MarkEdited(line);
 }
 
 void WritePhone(Card& card, int slot, const std::string& number) {
@@ -558,7 +565,7 @@ bool WriteProperty(Card& card, ContactProperty property, const std::string& valu
       if (!value.empty()) {
         line.params.push_back(Param{std::string(kDisplayNameParam), {CaretEncode(value)}});
       }
-      line.original.clear();
+      MarkEdited(line);
       break;
     }
     case ContactProperty::User1:
@@ -602,9 +609,8 @@ void PrepareForWriting(Card& card, const std::function<std::string()>& newUid) {
   // rename a contact by changing N and FN and keep X-EVOLUTION-FILE-AS as
   // it was: a stored copy would hold the old name, and a rename made there
   // would never reach the phone. A file-as of any other form, and one this
-  // save did not write, is kept. Checked before ConvertTo30, which marks
-  // every line of a 2.1 card as rewritten.
-  if (const Line* fileAs = card.First(kFileAs); fileAs && fileAs->original.empty()) {
+  // save did not write, is kept.
+  if (const Line* fileAs = card.First(kFileAs); fileAs && fileAs->edited) {
     const std::string text = UnescapeText(fileAs->value);
     const auto isFileAs = [](const Line& line) { return !line.opaque && line.Is(kFileAs); };
     if (!text.empty() && text == FileAsOfName(card) &&
