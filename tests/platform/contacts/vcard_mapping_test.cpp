@@ -192,7 +192,7 @@ TEST(VCardMappingTest, AnEmptyFullNameIsWrittenAsAMarkedStandIn) {
   }
 }
 
-TEST(VCardMappingTest, TheStandInFollowsTheOtherPropertiesUntilAnotherClientChangesIt) {
+TEST(VCardMappingTest, TheStandInFollowsTheOtherPropertiesUntilAFullNameIsGiven) {
   Card card = NewCard("u");
   WriteProperty(card, P::FileAs, "Lee, Ann");
   Card written = Parse(Prepared(card));
@@ -212,12 +212,8 @@ TEST(VCardMappingTest, TheStandInFollowsTheOtherPropertiesUntilAnotherClientChan
   EXPECT_EQ(ReadProperty(edited, P::FullName), "Ann Lee-Smith");
   WriteProperty(edited, P::FileAs, "Smith, Ann");
   EXPECT_EQ(UnescapeText(Parse(Prepared(edited)).First("FN")->value), "Ann Lee-Smith");
-}
 
-TEST(VCardMappingTest, FullNameReplacesTheStandIn) {
-  Card card = NewCard("u");
-  WriteProperty(card, P::NickName, "Annie");
-  Card written = Parse(Prepared(card));
+  // A full name written here replaces the stand-in.
   WriteProperty(written, P::FullName, "Ann Lee");
   const Card renamed = Parse(Prepared(written));
   EXPECT_EQ(ReadProperty(renamed, P::FullName), "Ann Lee");
