@@ -127,14 +127,26 @@ const Properties& EveryProperty() {
   return properties;
 }
 
-TYPED_TEST(ContactsFolderContract, EmptyFolderHasNoItems) {
+TYPED_TEST(ContactsFolderContract, AnEmptyFolderHasNoItemsAndAnUnsavedNewItemIsNotInIt) {
   auto folder = this->env.Open();
   EXPECT_EQ(folder->Count(), 0);
   EXPECT_EQ(folder->Find("[User3]='1'"), nullptr);
+  auto item = folder->CreateItem();
+  item->Set(ContactProperty::FullName, "Ann");
+  EXPECT_EQ(item->TypeName(), kContactItemType);
+  EXPECT_EQ(folder->Count(), 0);
+  EXPECT_EQ(this->env.Reopen()->Count(), 0);
   EXPECT_THROW(folder->Item(1), std::out_of_range);
+  item->Save();
+  EXPECT_EQ(folder->Count(), 1);
+  EXPECT_EQ(this->env.Reopen()->Count(), 1);
+  EXPECT_NO_THROW(folder->Item(1));
+  for (int outside : {0, 2, -1}) {
+    EXPECT_THROW(folder->Item(outside), std::out_of_range) << outside;
+  }
 }
 
-TYPED_TEST(ContactsFolderContract, EveryPropertyReadsBackAfterSave) {
+TYPED_TEST(ContactsFolderContract, EveryPropertyReadsBackAfterSaveAndEmptyValuesClearThem) {
   auto folder = this->env.Open();
   auto item = this->Create(*folder, EveryProperty());
   for (const auto& [property, value] : EveryProperty()) {
@@ -147,27 +159,13 @@ TYPED_TEST(ContactsFolderContract, EveryPropertyReadsBackAfterSave) {
   for (const auto& [property, value] : EveryProperty()) {
     EXPECT_EQ(stored->Get(property), value) << PropertyName(property);
   }
-}
-
-TYPED_TEST(ContactsFolderContract, ItemsOutsideTheListAreOutOfRange) {
-  auto folder = this->env.Open();
-  this->Create(*folder, {{ContactProperty::FullName, "A"}});
-  EXPECT_NO_THROW(folder->Item(1));
-  EXPECT_THROW(folder->Item(0), std::out_of_range);
-  EXPECT_THROW(folder->Item(2), std::out_of_range);
-  EXPECT_THROW(folder->Item(-1), std::out_of_range);
-}
-
-TYPED_TEST(ContactsFolderContract, EmptyValuesClearProperties) {
-  auto folder = this->env.Open();
-  auto item = this->Create(*folder, EveryProperty());
   for (const auto& [property, value] : EveryProperty()) {
-    item->Set(property, "");
+    stored->Set(property, "");
   }
-  item->Save();
-  auto stored = this->env.Reopen()->Item(1);
+  stored->Save();
+  auto cleared = this->env.Reopen()->Item(1);
   for (const auto& [property, value] : EveryProperty()) {
-    EXPECT_EQ(stored->Get(property), "") << PropertyName(property);
+    EXPECT_EQ(cleared->Get(property), "") << PropertyName(property);
   }
 }
 
@@ -189,33 +187,24 @@ TYPED_TEST(ContactsFolderContract, ClearingTheAddressClearsItsTypeAndDisplayName
   EXPECT_EQ(cleared->Get(ContactProperty::FullName), "Ann");
 }
 
-TYPED_TEST(ContactsFolderContract, ChangesAreStoredOnlyBySave) {
-  auto folder = this->env.Open();
-  this->Create(*folder, {{ContactProperty::FullName, "Ann"}, {ContactProperty::User3, "1"}});
-  auto item = folder->Item(1);
-  item->Set(ContactProperty::User3, "9");
-  EXPECT_EQ(item->Get(ContactProperty::User3), "9");
-  EXPECT_EQ(folder->Find("[User3]='9'"), nullptr);
-  EXPECT_EQ(folder->Item(1)->Get(ContactProperty::User3), "1");
-  EXPECT_EQ(this->env.Reopen()->Item(1)->Get(ContactProperty::User3), "1");
-  item->Save();
-  EXPECT_NE(folder->Find("[User3]='9'"), nullptr);
-  EXPECT_EQ(this->env.Reopen()->Item(1)->Get(ContactProperty::User3), "9");
-}
-
-TYPED_TEST(ContactsFolderContract, SavesThroughTwoHandlesKeepBothChanges) {
+TYPED_TEST(ContactsFolderContract, ChangesAreStoredOnlyBySaveAndSavesThroughTwoHandlesKeepBoth) {
   auto folder = this->env.Open();
   this->Create(*folder, {{ContactProperty::FullName, "Ann"}, {ContactProperty::User3, "1"}});
   auto first = folder->Item(1);
   auto second = folder->Item(1);
-  first->Set(ContactProperty::User3, "5");
+  first->Set(ContactProperty::User3, "9");
+  EXPECT_EQ(first->Get(ContactProperty::User3), "9");
+  EXPECT_EQ(folder->Find("[User3]='9'"), nullptr);
+  EXPECT_EQ(folder->Item(1)->Get(ContactProperty::User3), "1");
+  EXPECT_EQ(this->env.Reopen()->Item(1)->Get(ContactProperty::User3), "1");
   first->Save();
+  EXPECT_NE(folder->Find("[User3]='9'"), nullptr);
   second->Set(ContactProperty::User4, "W1:2");
   second->Save();
   auto stored = this->env.Reopen()->Item(1);
-  EXPECT_EQ(stored->Get(ContactProperty::User3), "5");
+  EXPECT_EQ(stored->Get(ContactProperty::User3), "9");
   EXPECT_EQ(stored->Get(ContactProperty::User4), "W1:2");
-  EXPECT_EQ(second->Get(ContactProperty::User3), "5") << "a saved handle shows the stored item";
+  EXPECT_EQ(second->Get(ContactProperty::User3), "9") << "a saved handle shows the stored item";
 }
 
 struct FindCase {
@@ -284,62 +273,31 @@ TYPED_TEST(ContactsFolderContract, FindReturnsTheFirstMatchInListingOrder) {
                            {ContactProperty::User3, i % 2 == 0 ? "7" : std::to_string(i)}});
   }
   auto reread = this->env.Reopen();
-  for (ContactsFolder* opened : {folder.get(), reread.get()}) {
-    ContactsFolder& f = *opened;
-    auto firstListed = [&](auto predicate) -> std::string {
-      for (int i = 1; i <= f.Count(); ++i) {
-        auto item = f.Item(i);
-        if (predicate(*item)) {
+  for (ContactsFolder* f : {folder.get(), reread.get()}) {
+    // The first listed with User3 `id` (any when empty) and, if `taking`, User2 "Y".
+    auto firstListed = [&](const std::string& id, bool taking) -> std::string {
+      for (int i = 1; i <= f->Count(); ++i) {
+        auto item = f->Item(i);
+        if ((id.empty() || item->Get(ContactProperty::User3) == id) &&
+            (!taking || item->Get(ContactProperty::User2) == "Y")) {
           return item->Get(ContactProperty::FullName);
         }
       }
       return "(none)";
     };
-    auto user = [](const ContactItem& item, ContactProperty p) { return item.Get(p); };
-    EXPECT_EQ(this->FoundName(f, "[User3]='7'"), firstListed([&](const ContactItem& item) {
-                return user(item, ContactProperty::User3) == "7";
-              }));
-    EXPECT_EQ(this->FoundName(f, "[User3]='7' and ([User2] = 'Y' or [User2]='YES')"),
-              firstListed([&](const ContactItem& item) {
-                return user(item, ContactProperty::User3) == "7" &&
-                       user(item, ContactProperty::User2) == "Y";
-              }));
-    EXPECT_EQ(this->FoundName(f, "[User2] = 'y' or [User2]='yes'"),
-              firstListed([&](const ContactItem& item) {
-                return user(item, ContactProperty::User2) == "Y";
-              }));
+    EXPECT_EQ(this->FoundName(*f, "[User3]='7'"), firstListed("7", false));
+    EXPECT_EQ(this->FoundName(*f, "[User3]='7' and ([User2] = 'Y' or [User2]='YES')"),
+              firstListed("7", true));
+    EXPECT_EQ(this->FoundName(*f, "[User2] = 'y' or [User2]='yes'"), firstListed("", true));
   }
 }
 
+// Every malformed filter is refused by ContactFilter (contact_filter_test);
+// the folders pass that error on.
 TYPED_TEST(ContactsFolderContract, MalformedFiltersAreErrorsNamingTheFilter) {
   auto folder = this->env.Open();
   this->Create(*folder, {{ContactProperty::FullName, "Ann"}, {ContactProperty::User3, "1"}});
-  const char* malformed[] = {
-      "",
-      "   ",
-      "[User3]",
-      "[User3] = ",
-      "[User3] = '1",
-      "[User3] = 'O'Brien'",
-      "[User3] = 1",
-      "[User3] == '1'",
-      "[User3 = '1'",
-      "User3 = '1'",
-      "[NoSuchProperty] = '1'",
-      "[] = '1'",
-      "([User3] = '1'",
-      "[User3] = '1')",
-      "(([User3] = '1')",
-      "[User3] = '1' [User2] = 'Y'",
-      "[User3] = '1' and",
-      "[User3] = '1' or or [User2] = 'Y'",
-      "and [User3] = '1'",
-      "[User3] = '1' andy [User2] = 'Y'",
-      "[User3] = '1' xor [User2] = 'Y'",
-      "[User3] = '1' trailing",
-      "()",
-  };
-  for (const char* filter : malformed) {
+  for (const char* filter : {"", "[User3] = 'O'Brien'", "[NoSuchProperty] = '1'"}) {
     try {
       folder->Find(filter);
       ADD_FAILURE() << "no error for " << filter;
@@ -361,40 +319,18 @@ TYPED_TEST(ContactsFolderContract, FindFollowsSavesCreationsAndDeletions) {
   EXPECT_EQ(this->FoundName(*folder, "[User3]='1'"), "(none)");
   EXPECT_EQ(this->FoundName(*folder, "[User3]='2'"), "Ann");
   this->Create(*folder, {{ContactProperty::FullName, "Bob"}, {ContactProperty::User3, "1"}});
+  this->Create(*folder, {{ContactProperty::FullName, "Cy"}});
   EXPECT_EQ(this->FoundName(*folder, "[User3]='1'"), "Bob");
-  folder->Find("[User3]='2'")->Delete();
+
+  ann->Delete();
+  EXPECT_EQ(folder->Count(), 2);
+  EXPECT_THROW(ann->Save(), ContactsError);
+  EXPECT_THROW(ann->Delete(), ContactsError);
   EXPECT_EQ(this->FoundName(*folder, "[User3]='2'"), "(none)");
   EXPECT_EQ(this->FoundName(*folder, "[FullName]='ann'"), "(none)");
-}
-
-TYPED_TEST(ContactsFolderContract, DeleteRemovesTheItem) {
-  auto folder = this->env.Open();
-  for (const char* name : {"Ann", "Bob", "Cy"}) {
-    this->Create(*folder, {{ContactProperty::FullName, name}});
-  }
-  auto bob = folder->Find("[FullName]='Bob'");
-  ASSERT_NE(bob, nullptr);
-  bob->Delete();
-  EXPECT_EQ(folder->Count(), 2);
-  EXPECT_THROW(bob->Save(), ContactsError);
-  EXPECT_THROW(bob->Delete(), ContactsError);
-  auto reread = this->env.Reopen();
-  ASSERT_EQ(reread->Count(), 2);
-  std::vector<std::string> names = this->Names(*reread);
+  std::vector<std::string> names = this->Names(*this->env.Reopen());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Cy"}));
-}
-
-TYPED_TEST(ContactsFolderContract, AnUnsavedNewItemIsNotInTheFolder) {
-  auto folder = this->env.Open();
-  auto item = folder->CreateItem();
-  item->Set(ContactProperty::FullName, "Ann");
-  EXPECT_EQ(item->TypeName(), kContactItemType);
-  EXPECT_EQ(folder->Count(), 0);
-  EXPECT_EQ(this->env.Reopen()->Count(), 0);
-  item->Save();
-  EXPECT_EQ(folder->Count(), 1);
-  EXPECT_EQ(this->env.Reopen()->Count(), 1);
+  EXPECT_EQ(names, (std::vector<std::string>{"Bob", "Cy"}));
 }
 
 TYPED_TEST(ContactsFolderContract, DistributionListsAreListedButAreNoContactItems) {
@@ -402,21 +338,13 @@ TYPED_TEST(ContactsFolderContract, DistributionListsAreListedButAreNoContactItem
   auto folder = this->env.Open();
   this->Create(*folder, {{ContactProperty::FullName, "Ann"}});
   auto reread = this->env.Reopen();
-  ASSERT_EQ(reread->Count(), 2);
-  int contacts = 0;
-  int lists = 0;
+  std::map<std::string, std::string> types;
   for (int i = 1; i <= reread->Count(); ++i) {
     auto item = reread->Item(i);
-    if (item->TypeName() == kContactItemType) {
-      ++contacts;
-      EXPECT_EQ(item->Get(ContactProperty::FullName), "Ann");
-    } else {
-      ++lists;
-      EXPECT_EQ(item->Get(ContactProperty::FullName), "Book club");
-    }
+    types[item->Get(ContactProperty::FullName)] = item->TypeName();
   }
-  EXPECT_EQ(contacts, 1);
-  EXPECT_EQ(lists, 1);
+  EXPECT_EQ(types, (std::map<std::string, std::string>{{"Ann", std::string(kContactItemType)},
+                                                       {"Book club", "DistListItem"}}));
 }
 
 }  // namespace

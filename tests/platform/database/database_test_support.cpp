@@ -1,5 +1,7 @@
 #include "database_test_support.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 #include "data_setup.h"
@@ -69,6 +71,20 @@ std::string MakePhoneBook(const TempDir& dir, const std::string& insertSql) {
   return path;
 }
 
+std::string RowSql(int contactId, const std::string& number, int rowid) {
+  return "INSERT INTO tblContactList (" + std::string(rowid > 0 ? "rowid, " : "") +
+         "ContactID, ContactName, Number, NumberType, SpeedDial, PhoneNumberLength) VALUES (" +
+         (rowid > 0 ? std::to_string(rowid) + ", " : "") + std::to_string(contactId) +
+         ", 'Name', '" + number + "', 4, 1, 6);";
+}
+
+void AddRow(Table& table, int contactId, const std::string& number) {
+  table.AddNew();
+  table.SetField("ContactID", std::int64_t{contactId});
+  table.SetField("Number", number);
+  table.Update();
+}
+
 std::string Text(const FieldValue& value) {
   if (const auto* number = std::get_if<std::int64_t>(&value)) {
     return std::to_string(*number);
@@ -102,13 +118,13 @@ std::vector<std::string> WalkBackward(Table& table, const std::string& column) {
   return values;
 }
 
-std::string DatabaseErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const DatabaseError& error) {
-    return error.what();
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
   }
-  return "(no error)";
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace twinbook::testing

@@ -34,6 +34,12 @@ class RawConnection {
 // rows of `insertSql`, if any; returns its path.
 std::string MakePhoneBook(const TempDir& dir, const std::string& insertSql = "");
 
+// SQL adding one tblContactList row labelled by its Number; rowid 0 lets the
+// database choose.
+std::string RowSql(int contactId, const std::string& number, int rowid = 0);
+// Adds a row through the cursor.
+void AddRow(Table& table, int contactId, const std::string& number);
+
 // A value as text: "7", "7.5", "abc", "NULL".
 std::string Text(const FieldValue& value);
 
@@ -42,7 +48,18 @@ std::string Text(const FieldValue& value);
 std::vector<std::string> WalkForward(Table& table, const std::string& column);
 std::vector<std::string> WalkBackward(Table& table, const std::string& column);
 
-// The message of the DatabaseError `call` throws; "(no error)" when none.
-std::string DatabaseErrorOf(const std::function<void()>& call);
+// The names in a folder, sorted.
+std::vector<std::string> Listing(const std::string& folder);
+
+// The message of the `Error` that `call` throws; "(no error)" when none.
+template <typename Error = DatabaseError>
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
 
 }  // namespace twinbook::testing

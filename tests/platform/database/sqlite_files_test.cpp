@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -20,9 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::AllOf;
-using testing::DatabaseErrorOf;
 using ::testing::ElementsAre;
+using testing::ErrorOf;
 using ::testing::HasSubstr;
+using testing::Listing;
 using testing::RawConnection;
 using testing::ReadFile;
 using testing::TempDir;
@@ -31,15 +31,6 @@ const char kRows[] =
     "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
     "PhoneNumberLength) VALUES (1, 'Ann', '3125550100', 4, 1, 6), (2, 'Bob', '3125550101', 2, "
     "2, 6), (1, 'Ann', 'ann@example.com', 10, 3, 255);";
-
-std::vector<std::string> FolderListing(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 void ReadEverything(Database& db) {
   auto table = db.OpenTable("tblContactList");
@@ -58,14 +49,13 @@ class FilesTest : public ::testing::Test {
 
 TEST_F(FilesTest, AMissingFileIsAnErrorNamingItAndNoFileIsCreated) {
   const std::string path = dir_ / "PhoneBook.mdb";
-  EXPECT_THAT(DatabaseErrorOf([&] { engine_.OpenDatabase(path); }),
+  EXPECT_THAT(ErrorOf([&] { engine_.OpenDatabase(path); }),
               AllOf(HasSubstr(path), HasSubstr("does not exist")));
-  EXPECT_TRUE(FolderListing(dir_.path()).empty());
+  EXPECT_TRUE(Listing(dir_.path().string()).empty());
 
   const std::string inMissingFolder = dir_ / "no such folder/PhoneBook.mdb";
-  EXPECT_THAT(DatabaseErrorOf([&] { engine_.OpenDatabase(inMissingFolder); }),
-              HasSubstr(inMissingFolder));
-  EXPECT_TRUE(FolderListing(dir_.path()).empty());
+  EXPECT_THAT(ErrorOf([&] { engine_.OpenDatabase(inMissingFolder); }), HasSubstr(inMissingFolder));
+  EXPECT_TRUE(Listing(dir_.path().string()).empty());
 }
 
 TEST_F(FilesTest, AFileThatIsNotADatabaseIsAnErrorNamingItAndIsLeftAlone) {
@@ -75,28 +65,21 @@ TEST_F(FilesTest, AFileThatIsNotADatabaseIsAnErrorNamingItAndIsLeftAlone) {
     content += "This is a list of phone numbers, not a database.\n";
   }
   testing::WriteFile(path, content);
-  EXPECT_THAT(DatabaseErrorOf([&] { engine_.OpenDatabase(path); }),
+  EXPECT_THAT(ErrorOf([&] { engine_.OpenDatabase(path); }),
               AllOf(HasSubstr(path), HasSubstr("not a database")));
   EXPECT_EQ(ReadFile(path), content);
-  EXPECT_THAT(FolderListing(dir_.path()), ElementsAre("PhoneBook.mdb"));
+  EXPECT_THAT(Listing(dir_.path().string()), ElementsAre("PhoneBook.mdb"));
 }
 
-TEST_F(FilesTest, AMissingTableIsAnErrorNamingTableAndFile) {
+TEST_F(FilesTest, AMissingTableOrFilterColumnIsAnErrorNamingItAndTheFile) {
   const std::string path = dir_ / "Twinbook.mdb";
   CreateSyncDatabase(path);
   auto db = engine_.OpenDatabase(path);
-  EXPECT_THAT(DatabaseErrorOf([&] { db->OpenTable("tblContactList"); }),
+  EXPECT_THAT(ErrorOf([&] { db->OpenTable("tblContactList"); }),
               HasSubstr("The database " + path + " has no table tblContactList"));
-  EXPECT_THAT(
-      DatabaseErrorOf([&] { db->OpenTableWhere("Contacts", "ContactID", std::int64_t{1}); }),
-      HasSubstr("The database " + path + " has no table Contacts"));
-}
-
-TEST_F(FilesTest, AFilterOnAMissingColumnIsAnErrorNamingColumnTableAndFile) {
-  const std::string path = dir_ / "Twinbook.mdb";
-  CreateSyncDatabase(path);
-  auto db = engine_.OpenDatabase(path);
-  EXPECT_THAT(DatabaseErrorOf([&] { db->OpenTableWhere("SyncContacts", "ID", std::int64_t{1}); }),
+  EXPECT_THAT(ErrorOf([&] { db->OpenTableWhere("Contacts", "ContactID", std::int64_t{1}); }),
+              HasSubstr("The database " + path + " has no table Contacts"));
+  EXPECT_THAT(ErrorOf([&] { db->OpenTableWhere("SyncContacts", "ID", std::int64_t{1}); }),
               HasSubstr("Table SyncContacts of " + path + " has no column ID"));
 }
 
@@ -108,7 +91,7 @@ TEST_F(FilesTest, OpeningAndReadingAWalFileLeavesItByteIdenticalAndAlone) {
     ReadEverything(*db);
   }
   EXPECT_EQ(ReadFile(path), before);
-  EXPECT_THAT(FolderListing(dir_.path()), ElementsAre("PhoneBook.mdb"));
+  EXPECT_THAT(Listing(dir_.path().string()), ElementsAre("PhoneBook.mdb"));
 }
 
 TEST_F(FilesTest, AFileInRollbackModeIsUnchangedByReadingAndTurnedToWalByTheFirstWrite) {
@@ -137,7 +120,7 @@ TEST_F(FilesTest, AFileThatCanOnlyBeReadIsRefusedBeforeAnythingIsWritten) {
   }
   const std::string path = testing::MakePhoneBook(dir_, kRows);
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_THAT(DatabaseErrorOf([&] { engine_.OpenDatabase(path); }),
+  EXPECT_THAT(ErrorOf([&] { engine_.OpenDatabase(path); }),
               AllOf(HasSubstr(path), HasSubstr("read-only")));
 }
 

@@ -10,34 +10,22 @@
 namespace twinbook {
 namespace {
 
-using testing::DatabaseErrorOf;
+using testing::AddRow;
 using ::testing::ElementsAre;
+using testing::ErrorOf;
 using ::testing::HasSubstr;
 using testing::RawConnection;
-using testing::TempDir;
 using testing::Text;
 using testing::WalkBackward;
 using testing::WalkForward;
 
 constexpr const char* kTable = "tblContactList";
 
-std::string Row(int contactId, const std::string& number) {
-  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
-         "PhoneNumberLength) VALUES (" +
-         std::to_string(contactId) + ", 'Name', '" + number + "', 4, 1, 0);";
-}
-
-void AddRow(Table& table, int contactId, const std::string& number) {
-  table.AddNew();
-  table.SetField("ContactID", std::int64_t{contactId});
-  table.SetField("Number", number);
-  table.Update();
-}
-
 class TransactionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = testing::MakePhoneBook(dir_, Row(1, "a") + Row(2, "b") + Row(1, "c") + Row(3, "d"));
+    path_ = testing::MakePhoneBook(dir_, testing::RowSql(1, "a") + testing::RowSql(2, "b") +
+                                             testing::RowSql(1, "c") + testing::RowSql(3, "d"));
     db_ = engine_.OpenDatabase(path_);
   }
 
@@ -60,30 +48,27 @@ class TransactionTest : public ::testing::Test {
     AddRow(*all, 4, "e");
   }
 
-  TempDir dir_;
+  testing::TempDir dir_;
   std::string path_;
   SqliteDatabaseEngine engine_;
   std::unique_ptr<Database> db_;
 };
 
-TEST_F(TransactionTest, CommitStoresEveryChangeAndNoneIsSeenBefore) {
-  auto transaction = db_->BeginTransaction();
-  ChangeThroughTwoCursors();
-  EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d"));
-  transaction->Commit();
-  EXPECT_THAT(FileRows(), ElementsAre("1|a2", "2|b", "3|d", "4|e"));
-}
-
-TEST_F(TransactionTest, EndingWithoutCommitUndoesEveryChange) {
+TEST_F(TransactionTest, EndingWithoutCommitUndoesEveryChangeAndCommitStoresThemAllAtOnce) {
   {
     auto transaction = db_->BeginTransaction();
     ChangeThroughTwoCursors();
   }
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d"));
   // And the file takes single changes again, each committed at once.
-  auto all = db_->OpenTable(kTable);
-  AddRow(*all, 5, "f");
+  AddRow(*db_->OpenTable(kTable), 5, "f");
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d", "5|f"));
+
+  auto transaction = db_->BeginTransaction();
+  ChangeThroughTwoCursors();
+  EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d", "5|f"));
+  transaction->Commit();
+  EXPECT_THAT(FileRows(), ElementsAre("1|a2", "2|b", "3|d", "5|f", "4|e"));
 }
 
 TEST_F(TransactionTest, CursorsSeeTheTransactionsChangesAndTheOldRowsAfterItIsUndone) {
@@ -116,9 +101,9 @@ TEST_F(TransactionTest, ARefusedValueOrRowLeavesTheTransactionOpenForTheCallerTo
   auto all = db_->OpenTable(kTable);
   AddRow(*all, 7, "h");
   all->AddNew();
-  EXPECT_THAT(DatabaseErrorOf([&] { all->SetField("SpeedDial", std::string("x")); }),
+  EXPECT_THAT(ErrorOf([&] { all->SetField("SpeedDial", std::string("x")); }),
               HasSubstr("cannot take the value \"x\""));
-  EXPECT_THAT(DatabaseErrorOf([&] { AddRow(*all, 8, "bad"); }), HasSubstr("bad number"));
+  EXPECT_THAT(ErrorOf([&] { AddRow(*all, 8, "bad"); }), HasSubstr("bad number"));
   transaction->Commit();
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d", "7|h"));
 }
@@ -131,12 +116,12 @@ TEST_F(TransactionTest, AWriteAfterWhichTheDatabaseUndidTheTransactionFailsEvery
   {
     auto transaction = db_->BeginTransaction();
     AddRow(*all, 7, "h");
-    EXPECT_THAT(DatabaseErrorOf([&] { AddRow(*all, 8, "undo"); }), HasSubstr("undone"));
+    EXPECT_THAT(ErrorOf([&] { AddRow(*all, 8, "undo"); }), HasSubstr("undone"));
     // Without the transaction this row would be committed on its own.
-    EXPECT_THAT(DatabaseErrorOf([&] { AddRow(*all, 9, "i"); }), HasSubstr("undone"));
+    EXPECT_THAT(ErrorOf([&] { AddRow(*all, 9, "i"); }), HasSubstr("undone"));
     all->MoveFirst();
-    EXPECT_THAT(DatabaseErrorOf([&] { all->Delete(); }), HasSubstr("undone"));
-    EXPECT_THAT(DatabaseErrorOf([&] { transaction->Commit(); }), HasSubstr(path_));
+    EXPECT_THAT(ErrorOf([&] { all->Delete(); }), HasSubstr("undone"));
+    EXPECT_THAT(ErrorOf([&] { transaction->Commit(); }), HasSubstr(path_));
   }
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d"));
   AddRow(*all, 9, "i");
@@ -149,7 +134,7 @@ TEST_F(TransactionTest, AFileHeldForWritingByAnotherProgramFailsTheBeginNamingTh
   {
     RawConnection other(path_);
     other.Exec("BEGIN IMMEDIATE");
-    EXPECT_THAT(DatabaseErrorOf([&] { db->BeginTransaction(); }),
+    EXPECT_THAT(ErrorOf([&] { db->BeginTransaction(); }),
                 HasSubstr("Cannot begin a transaction on " + path_));
     other.Exec("ROLLBACK");
   }
@@ -159,21 +144,14 @@ TEST_F(TransactionTest, AFileHeldForWritingByAnotherProgramFailsTheBeginNamingTh
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d", "7|h"));
 }
 
-TEST_F(TransactionTest, OneTransactionAtATimeAndOneCommitPerTransaction) {
-  auto transaction = db_->BeginTransaction();
-  EXPECT_THAT(DatabaseErrorOf([&] { db_->BeginTransaction(); }), HasSubstr("open already"));
-  transaction->Commit();
-  EXPECT_THAT(DatabaseErrorOf([&] { transaction->Commit(); }), HasSubstr("has ended"));
-  auto next = db_->BeginTransaction();
-  next->Commit();
-}
+TEST_F(TransactionTest, OneTransactionAtATimeOneCommitEachAndItOutlivesItsDatabaseObject) {
+  auto first = db_->BeginTransaction();
+  EXPECT_THAT(ErrorOf([&] { db_->BeginTransaction(); }), HasSubstr("open already"));
+  first->Commit();
+  EXPECT_THAT(ErrorOf([&] { first->Commit(); }), HasSubstr("has ended"));
 
-TEST_F(TransactionTest, ATransactionOutlivesItsDatabaseObject) {
   auto transaction = db_->BeginTransaction();
-  {
-    auto all = db_->OpenTable(kTable);
-    AddRow(*all, 7, "h");
-  }
+  AddRow(*db_->OpenTable(kTable), 7, "h");
   db_.reset();
   transaction->Commit();
   EXPECT_THAT(FileRows(), ElementsAre("1|a", "2|b", "1|c", "3|d", "7|h"));
