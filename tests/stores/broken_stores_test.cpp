@@ -74,7 +74,7 @@ std::string IncludedCardWithID(const std::string& id) {
 }
 
 struct BrokenCase {
-  const char* what;
+  std::string what;
   std::function<void(StoreFiles&)> breakIt;
   // Texts the error must hold; "$PB", "$SYNC" and "$DATA" stand for the
   // phone book's path, the sync database's path and the Data folder.
@@ -102,7 +102,7 @@ std::vector<BrokenCase> BrokenCases() {
   const std::string row3 = "Row 3 of table tblContactList in $PB";
   const std::string syncRow2 = "Row 2 of table SyncContacts in $SYNC";
   const std::string emptyCells = "'', '', '', '', '', '', '', '', ''";
-  return {
+  std::vector<BrokenCase> cases = {
       // The phone book.
       {"null ContactID",
        pb(PhoneBookInsert("NULL, 'Dee', '5550404', 4, 3")),
@@ -201,16 +201,12 @@ std::vector<BrokenCase> BrokenCases() {
        card("two.vcf", IncludedCardWithID("4") + IncludedCardWithID("5")),
        {"two.vcf"}},
       {"empty card file", card("empty.vcf", ""), {"empty.vcf"}},
-      {"contact ID with a leading zero",
-       card("odd.vcf", IncludedCardWithID("07")),
-       {"odd.vcf", "'07'"}},
-      {"contact ID 0", card("odd.vcf", IncludedCardWithID("0")), {"odd.vcf", "'0'"}},
-      {"negative contact ID", card("odd.vcf", IncludedCardWithID("-5")), {"odd.vcf", "'-5'"}},
-      {"signed contact ID", card("odd.vcf", IncludedCardWithID("+5")), {"odd.vcf", "'+5'"}},
-      {"fractional contact ID", card("odd.vcf", IncludedCardWithID("5.0")), {"odd.vcf", "'5.0'"}},
-      {"contact ID with a blank", card("odd.vcf", IncludedCardWithID("5 6")), {"odd.vcf", "'5 6'"}},
-      {"contact ID in words", card("odd.vcf", IncludedCardWithID("five")), {"odd.vcf", "'five'"}},
   };
+  for (std::string id : {"07", "0", "-5", "+5", "5.0", "5 6", "five"}) {
+    cases.push_back(
+        {"contact ID " + id, card("odd.vcf", IncludedCardWithID(id)), {"odd.vcf", "'" + id + "'"}});
+  }
+  return cases;
 }
 
 std::string Expand(std::string text, const StoreFiles& files) {

@@ -49,26 +49,19 @@ TEST(SampleDataLoaderTest, TheSampleStoresLoadAndTheSyncDatabaseEndsAsFlagged) {
   files.view.conflictScript.push_back(testing::ScriptedView::KeepOutlook());
   StartSync(files.context, WatchedPhases());
   ASSERT_EQ(files.view.status(), kStatusComplete);
+  EXPECT_TRUE(files.view.messages.empty()) << files.view.messages.front();
+  EXPECT_EQ(files.view.conflictsAsked.size(), 1u);
 
-  EXPECT_EQ(seen.outlook, (std::vector<SyncObject>{
-                              Record("", "Fischer, Anna",
-                                     {{&SyncObject::HomeNumber, "3125550124"},
-                                      {&SyncObject::MobileNumber, "3125550107"},
-                                      {&SyncObject::EmailAddress, "anna.fischer@example.com"}}),
-                              Record("", "Brennan, Thomas",
-                                     {{&SyncObject::Work1Number, "3125550163"},
-                                      {&SyncObject::MobileNumber, "3125550199"}}),
-                              Record("", "Nakamura, Kenji",
-                                     {{&SyncObject::DCNumber, "164*12*7788"},
-                                      {&SyncObject::Work1Number, "3125550146"},
-                                      {&SyncObject::MobileNumber, "3125550158"},
-                                      {&SyncObject::PagerNumber, "3125550171"},
-                                      {&SyncObject::EmailAddress, "kenji.nakamura@example.org"}}),
-                              Record("", "Patel, Priya",
-                                     {{&SyncObject::MobileNumber, "3125550133"},
-                                      {&SyncObject::FaxNumber, "3125550195"},
-                                      {&SyncObject::EmailAddress, "priya.patel@example.net"}}),
-                          }));
+  // The loaders' own tests pin each field; here the sample files as shipped.
+  auto names = [](const std::vector<SyncObject>& records) {
+    std::vector<std::string> names;
+    for (const SyncObject& record : records) {
+      names.push_back(record.ContactID + " " + record.ContactName);
+    }
+    return names;
+  };
+  EXPECT_EQ(names(seen.outlook), (std::vector<std::string>{" Fischer, Anna", " Brennan, Thomas",
+                                                           " Nakamura, Kenji", " Patel, Priya"}));
   const SyncObject alvarez = Record("1", "Alvarez, Maria",
                                     {{&SyncObject::MobileNumber, "3125550142"},
                                      {&SyncObject::MobileSpeed, "1"},
@@ -76,22 +69,8 @@ TEST(SampleDataLoaderTest, TheSampleStoresLoadAndTheSyncDatabaseEndsAsFlagged) {
                                      {&SyncObject::HomeSpeed, "2"},
                                      {&SyncObject::EmailAddress, "maria.alvarez@example.com"},
                                      {&SyncObject::EmailSpeed, "3"}});
-  ASSERT_EQ(seen.phoneBook.size(), 5u);
-  EXPECT_EQ(seen.phoneBook[0], alvarez);
-  EXPECT_EQ(seen.phoneBook[2], Record("3", "Chen, Wei",
-                                      {{&SyncObject::MobileNumber, "3125550129"},
-                                       {&SyncObject::MobileSpeed, "6"},
-                                       {&SyncObject::Work1Number, "3125550184"},
-                                       {&SyncObject::Work1Speed, "7"},
-                                       {&SyncObject::Work2Number, "3125550185"},
-                                       {&SyncObject::Work2Speed, "8"},
-                                       {&SyncObject::EmailAddress, "wei.chen@example.org"},
-                                       {&SyncObject::EmailSpeed, "9"}}));
-  std::vector<std::string> phoneBookIDs;
-  for (const SyncObject& record : seen.phoneBook) {
-    phoneBookIDs.push_back(record.ContactID + " " + record.ContactName);
-  }
-  EXPECT_EQ(phoneBookIDs,
+  EXPECT_EQ(seen.phoneBook.at(0), alvarez);
+  EXPECT_EQ(names(seen.phoneBook),
             (std::vector<std::string>{"1 Alvarez, Maria", "2 Brennan, Thomas", "3 Chen, Wei",
                                       "4 Dubois, Claire", "5 Okafor, Emeka"}));
   EXPECT_TRUE(seen.sync.empty());
@@ -122,13 +101,6 @@ TEST(SampleDataLoaderTest, TheSampleStoresLoadAndTheSyncDatabaseEndsAsFlagged) {
   LoadSyncRecords(files.context);
   EXPECT_EQ(Records(files.state.SyncDatabaseSet), added);
   EXPECT_NE(std::find(added.begin(), added.end(), alvarez), added.end());
-
-  std::vector<std::string> ids;
-  for (const testing::SyncRow& row : files.SyncRows()) {
-    ids.push_back(row.ContactID);
-  }
-  std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
 
   std::vector<std::string> log = files.LogLines();
   ASSERT_GE(log.size(), 8u);
