@@ -17,6 +17,26 @@ const char* kSyncRow2 = "Row 2 of table SyncContacts in $SYNC";
 
 using Step = std::function<void(Scene&)>;
 
+std::string PhoneBookInsert(const std::string& values) {
+  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
+         "PhoneNumberLength) VALUES (" +
+         values + ")";
+}
+
+// Removes the last row of the table (the one a case added).
+std::string DeleteLastRow(const std::string& table) {
+  return "DELETE FROM " + table + " WHERE rowid = (SELECT max(rowid) FROM " + table + ")";
+}
+
+// A vCard 3.0 card text with the given lines between UID and END.
+std::string CardText(const std::string& uid, const std::vector<std::string>& lines) {
+  std::string text = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\n";
+  for (const std::string& line : lines) {
+    text += line + "\r\n";
+  }
+  return text + "END:VCARD\r\n";
+}
+
 Step PhoneBookSql(std::string sql) {
   return [sql](Scene& s) { s.files.ExecutePhoneBookSql(sql); };
 }

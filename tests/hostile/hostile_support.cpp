@@ -68,6 +68,24 @@ class FileDescriptor {
   int fd_;
 };
 
+// Every row of every table of the database at `path`, in stored order, with
+// each value's type.
+std::string DumpDatabase(const std::string& path) {
+  std::string dump;
+  for (const auto& table :
+       QueryRows(path, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name")) {
+    dump += "table " + table[0].text + "\n";
+    for (const auto& row :
+         QueryRows(path, "SELECT * FROM \"" + table[0].text + "\" ORDER BY rowid")) {
+      for (const SqlValue& value : row) {
+        dump += std::to_string(value.type) + ":" + value.text + "|";
+      }
+      dump += "\n";
+    }
+  }
+  return dump;
+}
+
 }  // namespace
 
 PermissionBitsBind::PermissionBitsBind() {
@@ -160,22 +178,6 @@ std::map<std::string, std::string> Scene::StoreContent() const {
   return content;
 }
 
-std::string DumpDatabase(const std::string& path) {
-  std::string dump;
-  for (const auto& table :
-       QueryRows(path, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name")) {
-    dump += "table " + table[0].text + "\n";
-    for (const auto& row :
-         QueryRows(path, "SELECT * FROM \"" + table[0].text + "\" ORDER BY rowid")) {
-      for (const SqlValue& value : row) {
-        dump += std::to_string(value.type) + ":" + value.text + "|";
-      }
-      dump += "\n";
-    }
-  }
-  return dump;
-}
-
 void ExpectGoodOutcome(const StoreFiles& files) {
   const std::map<std::string, CardView> cards = CardsByFileAs(files);
   ASSERT_EQ(cards.count("Lee, Ann"), 1u);
@@ -212,24 +214,6 @@ void ExpectGoodOutcome(const StoreFiles& files) {
   };
   EXPECT_TRUE(hasSync({"1", "Lee, Ann", "", "", "", "", "3125550101", "", "", "", "", "M:1"}));
   EXPECT_TRUE(hasSync({"3", "Cole, Cy", "", "", "3125550303", "", "", "", "", "", "", "H:2"}));
-}
-
-std::string PhoneBookInsert(const std::string& values) {
-  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
-         "PhoneNumberLength) VALUES (" +
-         values + ")";
-}
-
-std::string DeleteLastRow(const std::string& table) {
-  return "DELETE FROM " + table + " WHERE rowid = (SELECT max(rowid) FROM " + table + ")";
-}
-
-std::string CardText(const std::string& uid, const std::vector<std::string>& lines) {
-  std::string text = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\n";
-  for (const std::string& line : lines) {
-    text += line + "\r\n";
-  }
-  return text + "END:VCARD\r\n";
 }
 
 std::string Expand(std::string text, const StoreFiles& files) {

@@ -66,20 +66,9 @@ struct Scene {
   std::vector<std::function<void()>> undo;
 };
 
-// Every row of every table of the database at `path`, in stored order, with
-// each value's type.
-std::string DumpDatabase(const std::string& path);
-
-// What a completed run over those stores leaves, whatever ran before:
-// nothing of them lost, Cy carried to the desktop, Bob rewritten as excluded.
+// What a completed run over the good stores (SeedGoodStores) leaves, whatever
+// ran before: nothing lost, Cy carried to the desktop, Bob rewritten as excluded.
 void ExpectGoodOutcome(const StoreFiles& files);
-
-std::string PhoneBookInsert(const std::string& values);
-// Removes the last row of the table (the one a case added).
-std::string DeleteLastRow(const std::string& table);
-
-// A vCard 3.0 card text with the given lines between UID and END.
-std::string CardText(const std::string& uid, const std::vector<std::string>& lines);
 
 // `text` with "$PB", "$SYNC", "$DATA" and "$CONTACTS" replaced by the paths.
 std::string Expand(std::string text, const StoreFiles& files);
