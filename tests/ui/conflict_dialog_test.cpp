@@ -104,8 +104,8 @@ TEST_F(ConflictDialogTest, ShowsBothSidesAsLaidOut) {
   EXPECT_EQ(window.AskConflict(question), std::nullopt);
 }
 
-// Every box of both sides edited: each reaches its own field, and only the
-// kept side's boxes count.
+// Every box of both sides edited, one emptied: each reaches its own field,
+// and only the kept side's boxes count.
 TEST_F(ConflictDialogTest, EachButtonKeepsItsSideAsItsBoxesHoldIt) {
   window.show();
   for (ConflictAnswer::Keep keep :
@@ -117,13 +117,14 @@ TEST_F(ConflictDialogTest, EachButtonKeepsItsSideAsItsBoxesHoldIt) {
         Box(dialog, "ol", stem)->setText(QString("ol") + stem);
         Box(dialog, "pb", stem)->setText(QString("pb") + stem);
       }
+      Box(dialog, prefix, "DCSpeed")->setText("");  // an emptied box stays empty
       Child<QPushButton>(dialog, prefix == "ol" ? "KeepOutlook" : "KeepPhoneBook")->click();
     });
     std::optional<ConflictAnswer> answer = window.AskConflict(question);
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->keep, keep);
     for (const auto& [stem, field] : kBoxes) {
-      EXPECT_EQ(answer->values.*field, prefix + stem);
+      EXPECT_EQ(answer->values.*field, std::string(stem) == "DCSpeed" ? "" : prefix + stem);
     }
   }
 }

@@ -385,20 +385,6 @@ class AskingRunTest : public WindowTest {
   QObject owner;
 };
 
-TEST_F(AskingRunTest, TheConflictDialogAnswersTheRun) {
-  WhenModal(&owner, "TwinbookConflict", [this](QWidget* dialog) {
-    EXPECT_EQ(dialog->parentWidget(), &asking);
-    Child<QPushButton>(dialog, "KeepPhoneBook")->click();
-  });
-  asking.StartSyncClicked();
-  ASSERT_TRUE(gAnswer.has_value());
-  EXPECT_EQ(gAnswer->keep, ConflictAnswer::Keep::PhoneBook);
-  EXPECT_EQ(gAnswer->values.ContactName, "PhoneBook name");
-  std::vector<std::string> lines = testing::ReadCrLfLines(log);
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "after the dialog"), lines.end());
-  EXPECT_EQ(StatusOf(asking), "Status: Synchronization complete.");
-}
-
 TEST_F(AskingRunTest, QuitDuringTheDialogEndsTheRunWritingNothingMore) {
   WhenModal(&owner, "TwinbookConflict", [this](QWidget*) {
     QTest::mouseClick(asking.findChild<QPushButton*>("QuitSync"), Qt::LeftButton);
