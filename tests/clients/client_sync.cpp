@@ -1,10 +1,10 @@
-// twinbook_client_sync [--set KEY=VALUE]... DATAFOLDER
+// twinbook_client_sync DATAFOLDER
 //
 // One whole synchronisation run over DATAFOLDER (PhoneBook.mdb, Twinbook.mdb,
 // SyncLog.txt and the Contacts folder in it) with the program's real stores,
 // for the tests that put other vCard programs (khard, vdirsyncer, a CardDAV
 // server) on the other side of the contacts folder. The PhoneBook Manager is
-// not started; --set overrides any other setting ("MaskOption=3").
+// not started.
 //
 // No one sits at this run, so the dialogs answer themselves as a user who
 // trusts the desktop would: a conflict keeps the desktop's version, and the
@@ -22,7 +22,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "engine/start_sync.h"
 #include "environment/run_state.h"
@@ -75,11 +74,6 @@ class AnsweringView : public UserView {
   std::string status;
 };
 
-int Usage() {
-  std::cerr << "Usage: twinbook_client_sync [--set KEY=VALUE]... DATAFOLDER\n";
-  return 2;
-}
-
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -87,23 +81,7 @@ std::string ReadWhole(const std::string& path) {
   return text.str();
 }
 
-int Run(const std::vector<std::string>& args) {
-  testing::MemorySettingsStore settings;
-  std::string data;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--set" && i + 1 < args.size() && args[i + 1].find('=') != std::string::npos) {
-      const std::string& pair = args[++i];
-      const size_t equals = pair.find('=');
-      settings.Set(pair.substr(0, equals), pair.substr(equals + 1));
-    } else if (data.empty() && args[i].rfind("--", 0) != 0) {
-      data = args[i];
-    } else {
-      return Usage();
-    }
-  }
-  if (data.empty()) {
-    return Usage();
-  }
+int Run(std::string data) {
   data = std::filesystem::absolute(data).lexically_normal().string();
   while (data.size() > 1 && data.back() == '/') {
     data.pop_back();
@@ -112,18 +90,8 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "twinbook_client_sync: no Data folder at " << data << "\n";
     return 2;
   }
-  // Defaults first, so that --set given before them still wins.
-  for (const auto& [key, value] :
-       std::vector<std::pair<std::string, std::string>>{{"PhoneBookPath", data + "/PhoneBook.mdb"},
-                                                        {"SyncPath", data + "/Twinbook.mdb"},
-                                                        {"LogPath", data + "/SyncLog.txt"},
-                                                        {"ContactsPath", data + "/Contacts"},
-                                                        {"PMBefore", "False"},
-                                                        {"PMAfter", "False"}}) {
-    if (!settings.Read(kSettingsSection, key)) {
-      settings.Set(key, value);
-    }
-  }
+  testing::MemorySettingsStore settings;
+  settings.PointAtDataFolder(data);
 
   SqliteDatabaseEngine databases;
   VCardContactStore contacts;
@@ -136,9 +104,8 @@ int Run(const std::vector<std::string>& args) {
   StartSync(context);
 
   if (view.status != kStatusComplete || !launcher.started.empty()) {
-    const std::string logPath = *settings.Read(kSettingsSection, "LogPath");
-    std::cerr << "The run did not complete: " << view.status << "\n--- " << logPath << "\n"
-              << ReadWhole(logPath) << "---\n";
+    std::cerr << "The run did not complete: " << view.status << "\n--- " << data << "/SyncLog.txt\n"
+              << ReadWhole(data + "/SyncLog.txt") << "---\n";
     return 1;
   }
   std::cout << view.status << "\n";
@@ -149,8 +116,12 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace twinbook
 
 int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::cerr << "Usage: twinbook_client_sync DATAFOLDER\n";
+    return 2;
+  }
   try {
-    return twinbook::Run(std::vector<std::string>(argv + 1, argv + argc));
+    return twinbook::Run(argv[1]);
   } catch (const std::exception& error) {
     std::cerr << "twinbook_client_sync: " << error.what() << "\n";
     return 1;

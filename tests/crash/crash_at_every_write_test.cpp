@@ -24,6 +24,7 @@ using testing::AnsweringView;
 using testing::CrashPlan;
 using testing::FaultyContactStore;
 using testing::FaultyDatabaseEngine;
+using testing::Joined;
 using testing::Scenario;
 using testing::SimulatedCrash;
 using testing::StoreFiles;
@@ -43,17 +44,6 @@ std::optional<SimulatedCrash> RunThrough(StoreFiles& files, CrashPlan& plan, Ans
     return crash;
   }
   return std::nullopt;
-}
-
-std::string Joined(const std::vector<std::string>& lines, size_t limit) {
-  std::string text;
-  for (size_t i = 0; i < lines.size() && i < limit; ++i) {
-    text += "\n    " + lines[i];
-  }
-  if (lines.size() > limit) {
-    text += "\n    ... " + std::to_string(lines.size() - limit) + " more";
-  }
-  return text;
 }
 
 // What went wrong with a run that completes, if anything.

@@ -1,10 +1,9 @@
-// One whole run over a Data folder with the real stores and a view that
-// answers every dialog as the scenario says, in a process of its own, so
-// that a test can kill it at any moment:
+// One whole run of the Large scenario (crash_scenarios.h) over a Data folder
+// with the real stores, in a process of its own, so that a test can kill it
+// at any moment:
 //
-//   twinbook_crash_runner DATA_FOLDER SCENARIO [COUNT]
+//   twinbook_crash_runner DATA_FOLDER COUNT
 //
-// SCENARIO names one of crash_scenarios.h; COUNT is the size of "Large".
 // Exits 0 when the run completed, 1 when it ended otherwise (the reason on
 // standard error), 2 on wrong arguments.
 
@@ -22,31 +21,12 @@ namespace {
 
 using namespace twinbook;
 
-int Run(const std::string& data, const std::string& scenarioName, int count) {
-  testing::Scenario scenario;
-  for (testing::Scenario (*make)() :
-       {&testing::FirstRunScenario, &testing::ChangesScenario, &testing::SampleDataScenario}) {
-    if (make().name == scenarioName) {
-      scenario = make();
-    }
-  }
-  if (scenarioName == "Large") {
-    scenario = testing::LargeScenario(count);
-  }
-  if (scenario.name.empty()) {
-    std::cerr << "Unknown scenario " << scenarioName << "\n";
-    return 2;
-  }
-
+int Run(const std::string& data, int count) {
+  const testing::Scenario scenario = testing::LargeScenario(count);
   SqliteDatabaseEngine databases;
   VCardContactStore contacts;
   testing::MemorySettingsStore settings;
-  settings.Set("PhoneBookPath", data + "/PhoneBook.mdb");
-  settings.Set("SyncPath", data + "/Twinbook.mdb");
-  settings.Set("LogPath", data + "/SyncLog.txt");
-  settings.Set("ContactsPath", data + "/Contacts");
-  settings.Set("PMBefore", "False");
-  settings.Set("PMAfter", "False");
+  settings.PointAtDataFolder(data);
   testing::FakeLauncher launcher;
   Platform platform{databases, contacts, settings, launcher};
   RunState state(data);
@@ -66,12 +46,12 @@ int Run(const std::string& data, const std::string& scenarioName, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    std::cerr << "Usage: twinbook_crash_runner DATA_FOLDER SCENARIO [COUNT]\n";
+  if (argc != 3) {
+    std::cerr << "Usage: twinbook_crash_runner DATA_FOLDER COUNT\n";
     return 2;
   }
   try {
-    return Run(argv[1], argv[2], argc == 4 ? std::stoi(argv[3]) : 0);
+    return Run(argv[1], std::stoi(argv[2]));
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";
     return 1;

@@ -1,7 +1,5 @@
 #include "crash/crash_scenarios.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
@@ -17,88 +15,26 @@ namespace {
 using P = ContactProperty;
 using Keep = ConflictAnswer::Keep;
 
-// Every row of `sql` over the file at `path`, each as "column=value" texts,
-// read with SQLite itself rather than the program's own layer.
+// Every row of `sql` over the file at `path`, each as "column=value" texts.
 std::vector<std::string> QueryLines(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    const std::string message = sqlite3_errmsg(db);
-    sqlite3_close(db);
-    throw std::runtime_error("Cannot open " + path + ": " + message);
-  }
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-    const std::string message = sqlite3_errmsg(db);
-    sqlite3_close(db);
-    throw std::runtime_error("Cannot query " + path + ": " + message);
-  }
   std::vector<std::string> lines;
-  int rc = SQLITE_ROW;
-  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    std::string line;
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      line += i == 0 ? "" : "; ";
-      line += sqlite3_column_name(statement, i);
-      line += "=";
-      switch (sqlite3_column_type(statement, i)) {
-        case SQLITE_NULL:
-          line += "<null>";
-          break;
-        case SQLITE_INTEGER:
-          line += std::to_string(sqlite3_column_int64(statement, i));
-          break;
-        default:
-          line += reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-      }
+  for (const std::vector<SqlValue>& row : QueryRows(path, sql)) {
+    std::string& line = lines.emplace_back();
+    for (const SqlValue& value : row) {
+      line += (line.empty() ? "" : "; ") + value.column + "=" + value.text;
     }
-    lines.push_back(std::move(line));
-  }
-  const std::string message = sqlite3_errmsg(db);
-  sqlite3_finalize(statement);
-  sqlite3_close(db);
-  if (rc != SQLITE_DONE) {
-    throw std::runtime_error("Cannot read " + path + ": " + message);
   }
   return lines;
 }
 
-constexpr ContactProperty kAllProperties[] = {
-    P::FullName,
-    P::FirstName,
-    P::LastName,
-    P::NickName,
-    P::FileAs,
-    P::Email1Address,
-    P::Email1AddressType,
-    P::Email1DisplayName,
-    P::BusinessTelephoneNumber,
-    P::Business2TelephoneNumber,
-    P::BusinessFaxNumber,
-    P::HomeTelephoneNumber,
-    P::MobileTelephoneNumber,
-    P::PagerNumber,
-    P::OtherTelephoneNumber,
-    P::User1,
-    P::User2,
-    P::User3,
-    P::User4,
-};
-
 // Each card of the folder at `path` as one line, read by a store of its own.
 std::vector<std::string> CardLines(const std::string& path, const std::string& prefix) {
   std::vector<std::string> lines;
-  VCardContactStore fresh;
-  std::unique_ptr<ContactsFolder> folder = fresh.OpenFolder(path);
-  for (int position = 1; position <= folder->Count(); ++position) {
-    std::unique_ptr<ContactItem> item = folder->Item(position);
-    std::string line = prefix + " " + item->TypeName() + ":";
-    for (ContactProperty p : kAllProperties) {
-      const std::string value = item->Get(p);
-      if (!value.empty()) {
-        line += " " + std::string(PropertyName(p)) + "=" + value + ";";
-      }
+  for (const CardView& card : ReadCards(path)) {
+    std::string& line = lines.emplace_back(prefix + " " + card.typeName + ":");
+    for (const auto& [name, value] : card.properties) {
+      line += " " + name + "=" + value + ";";
     }
-    lines.push_back(std::move(line));
   }
   return lines;
 }
@@ -123,27 +59,6 @@ std::string Boxes(const ConflictBoxes& b) {
   return text;
 }
 
-std::string Quote(const std::string& value) {
-  std::string quoted = "'";
-  for (char c : value) {
-    quoted += c;
-    if (c == '\'') {
-      quoted += '\'';
-    }
-  }
-  return quoted + "'";
-}
-
-std::string PhoneBookInsert(const std::string& id, const std::string& name,
-                            const std::string& number, int type, int speed) {
-  const size_t length = number.size();
-  const int lengthCode = (type == 1 || type == 10) ? 255 : length == 10 ? 6 : length == 11 ? 7 : 0;
-  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
-         "PhoneNumberLength) VALUES (" +
-         id + ", " + Quote(name) + ", " + Quote(number) + ", " + std::to_string(type) + ", " +
-         std::to_string(speed) + ", " + std::to_string(lengthCode) + ");\n";
-}
-
 std::string FourDigits(int i) {
   std::string text = std::to_string(i);
   return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
@@ -153,14 +68,19 @@ const char* const kGroupCard =
     "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:club\r\nKIND:group\r\nFN:Book Club\r\nN:;;;;\r\n"
     "MEMBER:urn:uuid:ann\r\nEND:VCARD\r\n";
 
-// Changes a card as another contacts program would, found by its File As.
+// Changes a card as another contacts program would, found by its File As;
+// without changes, removes its file.
 void EditCard(StoreFiles& files, const std::string& fileAs,
               const std::map<ContactProperty, std::string>& changes) {
   VCardContactStore other;
   std::unique_ptr<ContactsFolder> folder = other.OpenFolder(files.contactsPath);
-  std::unique_ptr<ContactItem> item = folder->Find("[FileAs] = " + Quote(fileAs));
+  std::unique_ptr<ContactItem> item = folder->Find("[FileAs] = " + SqlQuote(fileAs));
   if (!item) {
     throw std::runtime_error("No card filed as " + fileAs);
+  }
+  if (changes.empty()) {
+    std::filesystem::remove(item->Describe());
+    return;
   }
   for (const auto& [property, value] : changes) {
     item->Set(property, value);
@@ -169,13 +89,7 @@ void EditCard(StoreFiles& files, const std::string& fileAs,
 }
 
 void RemoveCard(StoreFiles& files, const std::string& fileAs) {
-  VCardContactStore other;
-  std::unique_ptr<ContactsFolder> folder = other.OpenFolder(files.contactsPath);
-  std::unique_ptr<ContactItem> item = folder->Find("[FileAs] = " + Quote(fileAs));
-  if (!item) {
-    throw std::runtime_error("No card filed as " + fileAs);
-  }
-  std::filesystem::remove(item->Describe());
+  EditCard(files, fileAs, {});
 }
 
 // A run over the stores as they are, which must end complete.
@@ -297,19 +211,19 @@ Scenario ChangesScenario() {
   scenario.seed = [scenario](StoreFiles& f) {
     // Before: the phone's contacts and two desktop ones, put in step.
     std::string sql;
-    sql += PhoneBookInsert("1", "Lee, Ann", "5551110000", 4, 1);
-    sql += PhoneBookInsert("2", "Ng, Bo", "5552220000", 2, 2);
-    sql += PhoneBookInsert("2", "Ng, Bo", "bo@example.org", 10, 3);
-    sql += PhoneBookInsert("3", "Ox, Cy", "5553330000", 6, 4);
-    sql += PhoneBookInsert("4", "Poe, Ed", "5554440000", 2, 5);
-    sql += PhoneBookInsert("5", "Ray, Al", "5556660000", 4, 6);
-    sql += PhoneBookInsert("6", "Kim, Jo", "5558880000", 3, 7);
-    sql += PhoneBookInsert("7", "Uma, Sue", "5551212000", 4, 8);
-    sql += PhoneBookInsert("8", "Tan, Wei", "5553434000", 4, 9);
-    sql += PhoneBookInsert("9", "Lim, Kay", "5556565000", 4, 10);
-    sql += PhoneBookInsert("10", "Ito, Ken", "5552323000", 4, 11);
-    sql += PhoneBookInsert("11", "Fox, Liv", "5552424000", 4, 12);
-    sql += PhoneBookInsert("11", "Fox, Liv", "5552525000", 2, 13);
+    sql += PhoneBookRowSql("1", "Lee, Ann", "5551110000", 4, 1);
+    sql += PhoneBookRowSql("2", "Ng, Bo", "5552220000", 2, 2);
+    sql += PhoneBookRowSql("2", "Ng, Bo", "bo@example.org", 10, 3);
+    sql += PhoneBookRowSql("3", "Ox, Cy", "5553330000", 6, 4);
+    sql += PhoneBookRowSql("4", "Poe, Ed", "5554440000", 2, 5);
+    sql += PhoneBookRowSql("5", "Ray, Al", "5556660000", 4, 6);
+    sql += PhoneBookRowSql("6", "Kim, Jo", "5558880000", 3, 7);
+    sql += PhoneBookRowSql("7", "Uma, Sue", "5551212000", 4, 8);
+    sql += PhoneBookRowSql("8", "Tan, Wei", "5553434000", 4, 9);
+    sql += PhoneBookRowSql("9", "Lim, Kay", "5556565000", 4, 10);
+    sql += PhoneBookRowSql("10", "Ito, Ken", "5552323000", 4, 11);
+    sql += PhoneBookRowSql("11", "Fox, Liv", "5552424000", 4, 12);
+    sql += PhoneBookRowSql("11", "Fox, Liv", "5552525000", 2, 13);
     f.ExecutePhoneBookSql(sql);
     f.AddCard({"mei",
                {{P::FileAs, "Oda, Mei"},
@@ -354,9 +268,9 @@ Scenario ChangesScenario() {
         "UPDATE tblContactList SET SpeedDial = 30 WHERE ContactID = 9;"
         "UPDATE tblContactList SET Number = '5552323111' WHERE ContactID = 10;"
         "DELETE FROM tblContactList WHERE ContactID = 11 AND NumberType = 2;\n" +
-        PhoneBookInsert("9", "Lim, Kay", "5556767000", 2, 31) +
-        PhoneBookInsert("20", "Wu, Lin", "5557878000", 4, 21) +
-        PhoneBookInsert("20", "Wu, Lin", "lin@example.org", 10, 22));
+        PhoneBookRowSql("9", "Lim, Kay", "5556767000", 2, 31) +
+        PhoneBookRowSql("20", "Wu, Lin", "5557878000", 4, 21) +
+        PhoneBookRowSql("20", "Wu, Lin", "lin@example.org", 10, 22));
   };
   return scenario;
 }
@@ -383,15 +297,15 @@ Scenario LargeScenario(int count) {
       const std::string n = FourDigits(i);
       // Matched by name; every fifth one differs and is put to the user.
       const std::string matched = "Match " + n;
-      sql += PhoneBookInsert(std::to_string(i + 1), matched, "555100" + n, 4, speed++);
+      sql += PhoneBookRowSql(std::to_string(i + 1), matched, "555100" + n, 4, speed++);
       f.AddCard({"match" + n,
                  {{P::FileAs, matched},
                   {P::User2, "Y"},
                   {P::MobileTelephoneNumber, (i % 5 == 0 ? "555109" : "555100") + n}}});
       // On the phone only.
       const std::string id = std::to_string(1000 + i);
-      sql += PhoneBookInsert(id, "Phone " + n, "555200" + n, 4, speed++);
-      sql += PhoneBookInsert(id, "Phone " + n, "555300" + n, 2, speed++);
+      sql += PhoneBookRowSql(id, "Phone " + n, "555200" + n, 4, speed++);
+      sql += PhoneBookRowSql(id, "Phone " + n, "555300" + n, 2, speed++);
       // On the desktop only.
       f.AddCard({"desk" + n,
                  {{P::FileAs, "Desk " + n},
@@ -454,7 +368,7 @@ void SeedRandomChanges(StoreFiles& f, const Scenario& scenario, unsigned seed) {
     std::shuffle(kinds.begin(), kinds.end(), random);
     const size_t count = 1 + random() % 3;
     for (size_t k = 0; k < count; ++k) {
-      sql += PhoneBookInsert(std::to_string(id), names.back(), NumberOf(kinds[k], random),
+      sql += PhoneBookRowSql(std::to_string(id), names.back(), NumberOf(kinds[k], random),
                              kinds[k].code, speed++);
     }
   }
@@ -496,7 +410,7 @@ void SeedRandomChanges(StoreFiles& f, const Scenario& scenario, unsigned seed) {
       if (chance(8)) {
         sql += "DELETE FROM tblContactList" + row + ";";
       } else if (chance(10)) {
-        sql += "UPDATE tblContactList SET Number = " + Quote(NumberOf(kind, random)) + row + ";";
+        sql += "UPDATE tblContactList SET Number = " + SqlQuote(NumberOf(kind, random)) + row + ";";
       } else if (chance(6) && !desktopChanged) {
         // Only where the desktop did not change the contact too: the writer
         // never changes the speed dial of an existing row, so a conflict
@@ -507,8 +421,9 @@ void SeedRandomChanges(StoreFiles& f, const Scenario& scenario, unsigned seed) {
       }
     }
     if (chance(15)) {
-      sql += "UPDATE tblContactList SET ContactName = " + Quote(name + "+" + std::to_string(id)) +
-             where + ";";
+      sql +=
+          "UPDATE tblContactList SET ContactName = " + SqlQuote(name + "+" + std::to_string(id)) +
+          where + ";";
     }
   }
   // New on either side.
@@ -522,7 +437,7 @@ void SeedRandomChanges(StoreFiles& f, const Scenario& scenario, unsigned seed) {
     }
     if (chance(60)) {
       const Kind& kind = kKinds[random() % std::size(kKinds)];
-      sql += PhoneBookInsert(std::to_string(20 + n), newName + "+", NumberOf(kind, random),
+      sql += PhoneBookRowSql(std::to_string(20 + n), newName + "+", NumberOf(kind, random),
                              kind.code, 40 + n);
     }
   }
@@ -598,6 +513,17 @@ std::vector<std::string> Difference(const std::vector<std::string>& expected,
     difference.push_back("+ " + line);
   }
   return difference;
+}
+
+std::string Joined(const std::vector<std::string>& lines, size_t limit) {
+  std::string text;
+  for (size_t i = 0; i < lines.size() && i < limit; ++i) {
+    text += "\n    " + lines[i];
+  }
+  if (lines.size() > limit) {
+    text += "\n    ... " + std::to_string(lines.size() - limit) + " more";
+  }
+  return text;
 }
 
 std::string IntegrityCheck(const std::string& path) {

@@ -87,6 +87,10 @@ std::vector<std::string> StoreLines(const StoreFiles& files);
 std::vector<std::string> Difference(const std::vector<std::string>& expected,
                                     const std::vector<std::string>& actual);
 
+// The first `limit` lines, each indented on a line of its own, and how many
+// more there are.
+std::string Joined(const std::vector<std::string>& lines, size_t limit);
+
 // SQLite's own check of a database file: "ok", or its complaints.
 std::string IntegrityCheck(const std::string& path);
 

@@ -11,8 +11,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <iostream>
 #include <random>
 #include <set>
 #include <thread>
@@ -43,9 +41,8 @@ class Runner {
   explicit Runner(const std::string& data) {
     std::string program = TWINBOOK_CRASH_RUNNER;
     std::string folder = data;
-    std::string scenario = "Large";
     std::string count = std::to_string(kContactsOfEachKind);
-    char* argv[] = {program.data(), folder.data(), scenario.data(), count.data(), nullptr};
+    char* argv[] = {program.data(), folder.data(), count.data(), nullptr};
     if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
       throw std::runtime_error("Cannot start " + program);
     }
@@ -74,19 +71,10 @@ class Runner {
   pid_t pid_ = 0;
 };
 
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (size_t i = 0; i < lines.size() && i < 12; ++i) {
-    text += "\n    " + lines[i];
-  }
-  return text;
-}
-
 TEST(SigkillTest, ARunKilledAtRandomMomentsConvergesOnTheNextRun) {
   const Scenario scenario = testing::LargeScenario(kContactsOfEachKind);
   StoreFiles start;
   scenario.seed(start);
-  const std::vector<std::string> startLines = StoreLines(start);
 
   // The uninterrupted run, in this process, for the stores and questions.
   StoreFiles reference;
@@ -118,8 +106,6 @@ TEST(SigkillTest, ARunKilledAtRandomMomentsConvergesOnTheNextRun) {
   const long long runMicroseconds =
       std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
   std::uniform_int_distribution<long long> delay(runMicroseconds / 10, runMicroseconds);
-  int killedWithNothingWritten = 0, killedHalfway = 0, killedAfterAll = 0, ended = 0;
-  int temporaryFilesLeft = 0;
   for (int kill = 1; kill <= kKills; ++kill) {
     SCOPED_TRACE("kill " + std::to_string(kill));
     StoreFiles files;
@@ -129,26 +115,10 @@ TEST(SigkillTest, ARunKilledAtRandomMomentsConvergesOnTheNextRun) {
       std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
       runner.Kill();
       const int status = runner.Wait();
-      if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
-        const std::vector<std::string> left = StoreLines(files);
-        if (left == startLines) {
-          ++killedWithNothingWritten;
-        } else if (left == expected) {
-          ++killedAfterAll;
-        } else {
-          ++killedHalfway;
-        }
-      } else {
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        ++ended;
-      }
-    }
-    // A card save killed midway leaves its hidden temporary file behind;
-    // it is no item, and the card itself is the old one or the new one.
-    for (const auto& entry : std::filesystem::directory_iterator(files.contactsPath)) {
-      if (entry.path().filename().string().starts_with(".twinbook-")) {
-        ++temporaryFilesLeft;
-      }
+      // The kill may come after the run ended.
+      ASSERT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+                  (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+          << status;
     }
     // What the killed process left: intact databases, readable cards.
     EXPECT_EQ(testing::IntegrityCheck(files.phoneBookPath), "ok");
@@ -162,8 +132,7 @@ TEST(SigkillTest, ARunKilledAtRandomMomentsConvergesOnTheNextRun) {
     for (const std::string& question : testing::QuestionsAsked(view)) {
       EXPECT_TRUE(questions.contains(question)) << question;
     }
-    EXPECT_THAT(testing::Difference(expected, StoreLines(files)), ::testing::ElementsAre())
-        << Joined(testing::Difference(expected, StoreLines(files)));
+    EXPECT_THAT(testing::Difference(expected, StoreLines(files)), ::testing::ElementsAre());
     EXPECT_EQ(testing::IntegrityCheck(files.phoneBookPath), "ok");
     EXPECT_EQ(testing::IntegrityCheck(files.syncPath), "ok");
 
@@ -177,10 +146,6 @@ TEST(SigkillTest, ARunKilledAtRandomMomentsConvergesOnTheNextRun) {
     testing::RunWith(files, thirdView, platform);
     EXPECT_THAT(counting.writes(), ::testing::ElementsAre()) << "the run after that writes again";
   }
-  std::cout << "Kills: " << killedWithNothingWritten << " before any write, " << killedHalfway
-            << " halfway, " << killedAfterAll << " after the last write; " << ended
-            << " runs ended before their kill; " << temporaryFilesLeft
-            << " temporary card files left behind\n";
 }
 
 }  // namespace

@@ -173,19 +173,5 @@ TEST_F(ConflictTest, AContactOnBothSidesButNotInTheSyncDatabaseIsPutToTheUser) {
             }));
 }
 
-// The run after a contact with a long name was added on the desktop: the
-// phone's rows hold its first 22 characters, which is no rename.
-TEST_F(ConflictTest, ThePhonesShortenedNameIsNoChangeInTheNextRun) {
-  const std::string longName = "Alexandria Montgomery-Smythe Jr";
-  SeedOutlook({Contact("4", longName).Mobile("5551", "1")});
-  SeedPhoneBook({Contact("4", longName.substr(0, 22)).Mobile("5551", "1")});
-  SeedSync({Contact("4", longName).Mobile("5551", "1")});
-  RunDecidingPhases();
-  EXPECT_EQ(FlagsOf(state.OutlookSet), std::vector<std::string>{""});
-  EXPECT_EQ(FlagsOf(state.PhoneBookSet), std::vector<std::string>{""});
-  EXPECT_EQ(FlagsOf(state.SyncDatabaseSet), std::vector<std::string>{""});
-  EXPECT_EQ(state.OutlookSet.Item(1).ContactName, longName);
-}
-
 }  // namespace
 }  // namespace twinbook

@@ -111,14 +111,5 @@ TEST_F(SpeedDialTest, OutcomeTable) {
   EXPECT_FALSE(std::filesystem::exists(log)) << "the phase writes no lines";
 }
 
-TEST_F(SpeedDialTest, FindSpeedDialOwnerFindsTheLastRecordOnAnyKind) {
-  SeedOutlook({Contact("1", "A").Mobile("m", "3"), Contact("2", "B").Email("e", "3"),
-               Contact("3", "C").Work2("w", "03")});
-  EXPECT_EQ(FindSpeedDialOwner("3", state.OutlookSet), 2);
-  EXPECT_EQ(FindSpeedDialOwner("03", state.OutlookSet), 3);
-  EXPECT_EQ(FindSpeedDialOwner("4", state.OutlookSet), 0);
-  EXPECT_EQ(FindSpeedDialOwner("4", state.PhoneBookSet), 0);
-}
-
 }  // namespace
 }  // namespace twinbook

@@ -5,18 +5,14 @@
 #include <functional>
 #include <stdexcept>
 
+#include "engine_fixture.h"
 #include "environment/app_info.h"
-#include "support/fake_platform.h"
-#include "support/scripted_view.h"
-#include "support/temp_dir.h"
 
 namespace twinbook {
 namespace {
 
-using testing::FakePlatform;
-using testing::ReadCrLfLines;
+using testing::Contact;
 using testing::ScriptedView;
-using testing::TempDir;
 
 // The routines of a test run: every phase records that it ran and calls the
 // test's hook for it, if any. Plain function pointers cannot capture, so the
@@ -43,12 +39,11 @@ const PhaseRoutines& TestPhases() {
   return routines;
 }
 
-class StartSyncTest : public ::testing::Test {
+class StartSyncTest : public testing::EngineTest {
  protected:
   void SetUp() override {
     gHooks = {};
     gPhasesRun.clear();
-    fake.settings.Set("LogPath", log);
     fake.settings.Set("PhoneBookPath", "/data/PhoneBook.mdb");
     fake.settings.Set("SyncPath", "/data/Twinbook.mdb");
     fake.settings.Set("PMBefore", "False");
@@ -76,6 +71,16 @@ class StartSyncTest : public ::testing::Test {
     };
   }
 
+  // Loads these records as the Outlook contacts and the sync database.
+  void Load(std::vector<SyncObject> outlook, std::vector<SyncObject> sync = {}) {
+    gHooks[static_cast<size_t>(Phase::LoadingOutlook)] = [outlook](RunContext& c) {
+      testing::Seed(c.state.OutlookSet, outlook);
+    };
+    gHooks[static_cast<size_t>(Phase::LoadingSync)] = [sync](RunContext& c) {
+      testing::Seed(c.state.SyncDatabaseSet, sync);
+    };
+  }
+
   void Run() { StartSync(context, TestPhases()); }
 
   std::vector<std::string> Head() const {
@@ -88,13 +93,6 @@ class StartSyncTest : public ::testing::Test {
             "Loaded PhoneBook records from /data/PhoneBook.mdb",
             "Loaded previous sync data from /data/Twinbook.mdb"};
   }
-
-  TempDir dir;
-  const std::string log = dir / "SyncLog.txt";
-  FakePlatform fake;
-  ScriptedView view;
-  RunState state{"/opt/tb"};
-  RunContext context{state, view, fake.platform};
 };
 
 TEST_F(StartSyncTest, ACompleteRunShowsEveryPhaseInOrderAndWritesTheHead) {
@@ -110,7 +108,7 @@ TEST_F(StartSyncTest, ACompleteRunShowsEveryPhaseInOrderAndWritesTheHead) {
   EXPECT_EQ(view.labelEvents[1], "show LoadingOutlook");
   EXPECT_EQ(view.labelEvents[2], "show LoadingOutlookDone");
   EXPECT_EQ(view.labelEvents.back(), "show WritingSyncDone");
-  EXPECT_EQ(ReadCrLfLines(log), Head());
+  EXPECT_EQ(LogLines(), Head());
   EXPECT_EQ(view.statuses, (std::vector<std::string>{kStatusInProgress, kStatusComplete}));
   EXPECT_TRUE(view.messages.empty());
 }
@@ -179,7 +177,7 @@ TEST_F(StartSyncTest, CapacityDecisionTable) {
         EXPECT_EQ(view.DoneShown(static_cast<Phase>(i)), i < 10);
       }
     }
-    EXPECT_EQ(ReadCrLfLines(log), expected);
+    EXPECT_EQ(LogLines(), expected);
     EXPECT_EQ(state.OutlookSet.Count(), 0);
   }
 }
@@ -190,7 +188,7 @@ TEST_F(StartSyncTest, ANegativeNameLimitStopsSilentlyWithNoNames) {
   Run();
   EXPECT_EQ(gPhasesRun.size(), 10u);
   EXPECT_TRUE(view.messages.empty());
-  EXPECT_EQ(ReadCrLfLines(log), Head());
+  EXPECT_EQ(LogLines(), Head());
   EXPECT_TRUE(fake.launcher.started.empty());
   EXPECT_EQ(view.status(), kStatusInProgress);
 }
@@ -206,7 +204,7 @@ TEST_F(StartSyncTest, AnErrorInAPhaseEndsTheRunAndTheNextRunWorks) {
   EXPECT_EQ(view.status(), kStatusError);
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_NE(view.messages[0].find("Cannot open /data/PhoneBook.mdb"), std::string::npos);
-  std::vector<std::string> lines = ReadCrLfLines(log);
+  std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines.back(),
             "Synchronization stopped by an error: Cannot open /data/PhoneBook.mdb: no such file");
@@ -292,7 +290,62 @@ TEST_F(StartSyncTest, QuittingDuringTheLastWaitLeavesTheRunUnfinished) {
   Run();
   EXPECT_EQ(gPhasesRun.size(), 13u);
   EXPECT_EQ(view.status(), kStatusWaiting);
-  EXPECT_EQ(ReadCrLfLines(log), Head());
+  EXPECT_EQ(LogLines(), Head());
+}
+
+// Contacts without an ID ("New", "Newer") are no duplicates of each other.
+TEST_F(StartSyncTest, TwoContactsWithOneIDStopTheRunBeforeAnythingIsDecided) {
+  fake.settings.Set("PMAfter", "True");
+  Load({Contact("7", "Ann"), Contact("", "New"), Contact("8", "Bob"), Contact("7", "Ann (copy)"),
+        Contact("", "Newer")});
+  Run();
+  EXPECT_EQ(gPhasesRun.size(), 3u);
+  std::vector<std::string> expected = Head();
+  expected.insert(expected.end(),
+                  {"Synchronization cannot continue.",
+                   "... Ann and Ann (copy) in Outlook carry the same contact ID of 7.",
+                   "... Please delete the copy, or empty the contact ID (User3) of one of them "
+                   "in Outlook, and synchronize again."});
+  EXPECT_EQ(LogLines(), expected);
+  EXPECT_EQ(view.status(), kStatusError);
+  EXPECT_EQ(view.messages, std::vector<std::string>{
+                               "The contacts Ann and Ann (copy) in Outlook carry the same contact "
+                               "ID of 7."});
+  EXPECT_TRUE(fake.launcher.started.empty()) << "PMAfter is not honoured after a stop";
+  EXPECT_EQ(state.OutlookSet.Count(), 0);
+}
+
+TEST_F(StartSyncTest, EveryPairOfDuplicateIDsIsLoggedAndTheMessagePointsToTheLog) {
+  Load({Contact("7", "Ann"), Contact("7", "Ann 2"), Contact("9", "Bob"), Contact("7", "Ann 3"),
+        Contact("9", "Bob 2")});
+  Run();
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), Head().size() + 5);
+  EXPECT_EQ(
+      std::vector<std::string>(lines.begin() + 9, lines.begin() + 12),
+      (std::vector<std::string>{"... Ann and Ann 2 in Outlook carry the same contact ID of 7.",
+                                "... Ann and Ann 3 in Outlook carry the same contact ID of 7.",
+                                "... Bob and Bob 2 in Outlook carry the same contact ID of 9."}));
+  EXPECT_EQ(view.messages, std::vector<std::string>{
+                               "The contacts Ann and Ann 2 in Outlook carry the same contact ID "
+                               "of 7. Other contacts share an ID as well; please check the log."});
+}
+
+TEST_F(StartSyncTest, SyncRecordsSharingAnIDAreNotedAndTheRunGoesOn) {
+  Load({Contact("5", "Ann")}, {Contact("5", "Ann"), Contact("6", "Bob"), Contact("5", "Ann"),
+                               Contact("6", "Bob"), Contact("5", "Ann")});
+  Run();
+  EXPECT_EQ(gPhasesRun.size(), 13u);
+  std::vector<std::string> expected = Head();
+  expected.insert(
+      expected.end(),
+      {"... More than one record of the sync database carries the contact ID of 5; the last of "
+       "them is used.",
+       "... More than one record of the sync database carries the contact ID of 6; the last of "
+       "them is used."});
+  EXPECT_EQ(LogLines(), expected);
+  EXPECT_EQ(view.status(), kStatusComplete);
+  EXPECT_TRUE(view.messages.empty());
 }
 
 }  // namespace

@@ -13,10 +13,29 @@ using P = ContactProperty;
 
 namespace {
 
-const char* kRow3 = "Row 3 of table tblContactList in $PB";
 const char* kSyncRow2 = "Row 2 of table SyncContacts in $SYNC";
 
 using Step = std::function<void(Scene&)>;
+
+std::string PhoneBookInsert(const std::string& values) {
+  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
+         "PhoneNumberLength) VALUES (" +
+         values + ")";
+}
+
+// Removes the last row of the table (the one a case added).
+std::string DeleteLastRow(const std::string& table) {
+  return "DELETE FROM " + table + " WHERE rowid = (SELECT max(rowid) FROM " + table + ")";
+}
+
+// A vCard 3.0 card text with the given lines between UID and END.
+std::string CardText(const std::string& uid, const std::vector<std::string>& lines) {
+  std::string text = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\n";
+  for (const std::string& line : lines) {
+    text += line + "\r\n";
+  }
+  return text + "END:VCARD\r\n";
+}
 
 Step PhoneBookSql(std::string sql) {
   return [sql](Scene& s) { s.files.ExecutePhoneBookSql(sql); };
@@ -30,40 +49,19 @@ Step LoosePhoneBookSql(std::string sql) {
     s.files.ExecutePhoneBookSql(sql);
   };
 }
-Step LooseSyncSql(std::string sql) {
-  return [sql](Scene& s) {
-    LoosenTable(s.files, false);
-    s.files.ExecuteSyncSql(sql);
-  };
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') {
-      quoted += '\'';
-    }
-  }
-  return quoted + "'";
-}
-
-void Chmod(const std::string& path, fs::perms perms) {
-  fs::permissions(path, perms);
-}
 
 // Permissions taken away for a case, given back however the test ends.
 Step WithMode(const std::string StoreFiles::*path, fs::perms perms) {
   return [path, perms](Scene& s) {
     const std::string target = s.files.*path;
     const fs::perms before = fs::status(target).permissions();
-    Chmod(target, perms);
-    s.undo.push_back([target, before] { Chmod(target, before); });
+    fs::permissions(target, perms);
+    s.undo.push_back([target, before] { fs::permissions(target, before); });
   };
 }
 
 Step RestoreMode(const std::string StoreFiles::*path, fs::perms perms) {
-  return [path, perms](Scene& s) { Chmod(s.files.*path, perms); };
+  return [path, perms](Scene& s) { fs::permissions(s.files.*path, perms); };
 }
 
 constexpr fs::perms kFileMode =
@@ -165,7 +163,7 @@ void SeedNumericContact(Scene& s, const std::string& column, const std::string& 
   LoosenTable(s.files, false);
   std::string values = "5";
   for (const NumericValue& v : kNumericContact) {
-    values += ", " + (v.column == column ? raw : Quote(v.value));
+    values += ", " + (v.column == column ? raw : SqlQuote(v.value));
   }
   s.files.ExecuteSyncSql(SyncInsert(values));
 }
@@ -383,19 +381,9 @@ const std::vector<HostileCase>& HostileCases() {
     const std::string lastPhoneBookRow = DeleteLastRow("tblContactList");
     const std::string lastSyncRow = DeleteLastRow("SyncContacts");
 
-    // tblContactList: every column the program reads or writes, null and
-    // wrongly typed. A null or a text where a number belongs would be read as
-    // some other contact or number, so it is refused; a number where a text
-    // belongs is read as its decimal text, which is what it means.
-    refused("PhoneBookNullContactID",
-            PhoneBookSql(PhoneBookInsert("NULL, 'Dee', '3125550404', 4, 3, 6")),
-            {kRow3, "ContactID", "null"}, PhoneBookSql(lastPhoneBookRow));
-    refused("PhoneBookTextContactID",
-            LoosePhoneBookSql(PhoneBookInsert("'four', 'Dee', '3125550404', 4, 3, 6")),
-            {kRow3, "ContactID", "'four'"}, PhoneBookSql(lastPhoneBookRow));
-    refused("PhoneBookNullContactName",
-            PhoneBookSql(PhoneBookInsert("4, NULL, '3125550404', 4, 3, 6")),
-            {kRow3, "ContactName", "null"}, PhoneBookSql(lastPhoneBookRow));
+    // Values of the wrong type. A null or a text where a number belongs is
+    // refused (most columns are tried in tests/stores/broken_stores_test); a
+    // number where a text belongs is read as its decimal text.
     works("PhoneBookNumberAsContactName",
           LoosePhoneBookSql(PhoneBookInsert("4, 42, '3125550404', 4, 3, 6")), [](Scene& s) {
             const auto cards = CardsByFileAs(s.files);
@@ -406,8 +394,6 @@ const std::vector<HostileCase>& HostileCases() {
             EXPECT_EQ(row.Name, "42");
             EXPECT_EQ(row.Mobile, "3125550404");
           });
-    refused("PhoneBookNullNumber", PhoneBookSql(PhoneBookInsert("4, 'Dee', NULL, 4, 3, 6")),
-            {kRow3, "column Number", "null"}, PhoneBookSql(lastPhoneBookRow));
     works("PhoneBookNumberAsNumber",
           LoosePhoneBookSql(PhoneBookInsert("4, 'Dee', 3125550404, 4, 3, 6")), [](Scene& s) {
             const auto cards = CardsByFileAs(s.files);
@@ -424,15 +410,6 @@ const std::vector<HostileCase>& HostileCases() {
                 (std::vector<PhoneBookRow>{{"1", "Lee, Ann", "3125550101", "4", "1", "6"},
                                            {"1", "Lee, Ann", "3125550999", "<null>", "9", "6"}}));
           });
-    refused("PhoneBookTextNumberType",
-            LoosePhoneBookSql(PhoneBookInsert("4, 'Dee', '3125550404', 'mobile', 3, 6")),
-            {kRow3, "NumberType", "'mobile'"}, PhoneBookSql(lastPhoneBookRow));
-    refused("PhoneBookNullSpeedDial",
-            PhoneBookSql(PhoneBookInsert("4, 'Dee', '3125550404', 4, NULL, 6")),
-            {kRow3, "SpeedDial", "null"}, PhoneBookSql(lastPhoneBookRow));
-    refused("PhoneBookTextSpeedDial",
-            LoosePhoneBookSql(PhoneBookInsert("4, 'Dee', '3125550404', 4, 'three', 6")),
-            {kRow3, "SpeedDial", "'three'"}, PhoneBookSql(lastPhoneBookRow));
     // PhoneNumberLength is the manager's and only written: whatever it holds,
     // a number whose length changes gets the code of its new length.
     for (const char* held : {"NULL", "'ten'"}) {
@@ -485,17 +462,10 @@ const std::vector<HostileCase>& HostileCases() {
         });
     refused("PhoneBookMegabyteTextAsContactID",
             LoosePhoneBookSql(
-                PhoneBookInsert(Quote(OneMegabyteName()) + ", 'Dee', '3125550404', 4, 3, 6")),
-            {kRow3, "ContactID", "'Big, Name Abcdefghij"}, PhoneBookSql(lastPhoneBookRow));
+                PhoneBookInsert(SqlQuote(OneMegabyteName()) + ", 'Dee', '3125550404', 4, 3, 6")),
+            {"Row 3 of table tblContactList in $PB", "ContactID", "'Big, Name Abcdefghij"},
+            PhoneBookSql(lastPhoneBookRow));
 
-    // SyncContacts: all twelve columns.
-    refused("SyncNullContactID",
-            SyncSql(SyncInsert("NULL, 'Dee', '', '', '', '', '', '', '', "
-                               "'', '', ''")),
-            {kSyncRow2, "ContactID", "null"}, SyncSql(lastSyncRow));
-    refused("SyncTextContactID",
-            LooseSyncSql(SyncInsert("'four', 'Dee', '', '', '', '', '', '', '', '', '', ''")),
-            {kSyncRow2, "ContactID", "'four'"}, SyncSql(lastSyncRow));
     for (const NumericValue& v : kNumericContact) {
       const std::string column = v.column;
       if (column != "Email") {
@@ -527,10 +497,10 @@ const std::vector<HostileCase>& HostileCases() {
         "CardUnreadable",
         [](Scene& s) {
           const std::string card = AnnCard(s.files);
-          Chmod(card, fs::perms::none);
-          s.undo.push_back([card] { Chmod(card, kFileMode); });
+          fs::permissions(card, fs::perms::none);
+          s.undo.push_back([card] { fs::permissions(card, kFileMode); });
         },
-        {"$CONTACTS/ann.vcf"}, [](Scene& s) { Chmod(AnnCard(s.files), kFileMode); })
+        {"$CONTACTS/ann.vcf"}, [](Scene& s) { fs::permissions(AnnCard(s.files), kFileMode); })
         ->permissionBits = true;
     refused("ContactsFolderReadOnly", WithMode(&StoreFiles::contactsPath, kReadOnlyFolder),
             {"$CONTACTS/bob.vcf"}, RestoreMode(&StoreFiles::contactsPath, kFolderMode))
@@ -555,10 +525,10 @@ const std::vector<HostileCase>& HostileCases() {
           fs::rename(s.files.phoneBookPath, folder + "/PhoneBook.mdb");
           s.files.phoneBookPath = folder + "/PhoneBook.mdb";
           s.files.settings.Set("PhoneBookPath", s.files.phoneBookPath);
-          Chmod(folder, kReadOnlyFolder);
-          s.undo.push_back([folder] { Chmod(folder, kFolderMode); });
+          fs::permissions(folder, kReadOnlyFolder);
+          s.undo.push_back([folder] { fs::permissions(folder, kFolderMode); });
         },
-        {"$PB"}, [](Scene& s) { Chmod(s.files.data + "/Phone", kFolderMode); })
+        {"$PB"}, [](Scene& s) { fs::permissions(s.files.data + "/Phone", kFolderMode); })
         ->permissionBits = true;
     refused("SyncDatabaseUnreadable", WithMode(&StoreFiles::syncPath, fs::perms::none), {"$SYNC"},
             RestoreMode(&StoreFiles::syncPath, kFileMode))
@@ -678,12 +648,12 @@ const std::vector<HostileCase>& HostileCases() {
         })
         ->throughWindow = true;
 
-    // A megabyte where a name or number belongs: long, but the user's.
+    // A megabyte where a name and a number belong: long, but the user's.
     works(
-        "MegabyteNameInACard",
+        "MegabyteNameAndNumberInACard",
         [](Scene& s) {
-          s.files.WriteCardFile(
-              "big.vcf", NewCardText("big", OneMegabyteName(), {"TEL;TYPE=CELL:312 555 0404"}));
+          s.files.WriteCardFile("big.vcf", NewCardText("big", OneMegabyteName(),
+                                                       {"TEL;TYPE=CELL:" + OneMegabyteNumber()}));
         },
         [](Scene& s) {
           const std::string name = OneMegabyteName();
@@ -691,50 +661,28 @@ const std::vector<HostileCase>& HostileCases() {
           ASSERT_EQ(cards.count(name), 1u);
           const std::string id = cards.at(name)["User3"];
           EXPECT_EQ(cards.at(name)["FullName"], name);
-          EXPECT_EQ(SyncRowNamed(s.files, name).Mobile, "3125550404");
+          EXPECT_EQ(cards.at(name)["MobileTelephoneNumber"], OneMegabyteNumber());
+          EXPECT_EQ(SyncRowNamed(s.files, name).Mobile, OneMegabyteNumber());
           EXPECT_EQ(
               PhoneBookRowsOf(s.files, id),
-              (std::vector<PhoneBookRow>{{id, PhoneBookName(name), "3125550404", "4",
-                                          SyncRowNamed(s.files, name).SpeedDial.substr(2), "6"}}));
+              (std::vector<PhoneBookRow>{{id, PhoneBookName(name), OneMegabyteNumber(), "4",
+                                          SyncRowNamed(s.files, name).SpeedDial.substr(2), "0"}}));
         });
     works(
-        "MegabyteNumberInACard",
+        "MegabyteNameAndNumberInThePhoneBook",
         [](Scene& s) {
-          s.files.WriteCardFile("big.vcf", NewCardText("big", "Long, Number",
-                                                       {"TEL;TYPE=CELL:" + OneMegabyteNumber()}));
+          s.files.AddPhoneBookRow("4", OneMegabyteName(), OneMegabyteNumber(), 4, 3);
         },
-        [](Scene& s) {
-          const auto cards = CardsByFileAs(s.files);
-          ASSERT_EQ(cards.count("Long, Number"), 1u);
-          EXPECT_EQ(cards.at("Long, Number")["MobileTelephoneNumber"], OneMegabyteNumber());
-          const std::string id = cards.at("Long, Number")["User3"];
-          const std::vector<PhoneBookRow> rows = PhoneBookRowsOf(s.files, id);
-          ASSERT_EQ(rows.size(), 1u);
-          EXPECT_EQ(rows[0].Number, OneMegabyteNumber());
-          EXPECT_EQ(rows[0].PhoneNumberLength, "0");
-          EXPECT_EQ(SyncRowNamed(s.files, "Long, Number").Mobile, OneMegabyteNumber());
-        });
-    works(
-        "MegabyteNameInThePhoneBook",
-        [](Scene& s) { s.files.AddPhoneBookRow("4", OneMegabyteName(), "3125550404", 4, 3); },
         [](Scene& s) {
           const std::string name = OneMegabyteName();
           const auto cards = CardsByFileAs(s.files);
           ASSERT_EQ(cards.count(name), 1u);
           EXPECT_EQ(cards.at(name)["User3"], "4");
-          EXPECT_EQ(SyncRowNamed(s.files, name).ContactID, "4");
+          EXPECT_EQ(cards.at(name)["MobileTelephoneNumber"], OneMegabyteNumber());
+          EXPECT_EQ(SyncRowOf(s.files.SyncRows(), "4").Mobile, OneMegabyteNumber());
           EXPECT_EQ(PhoneBookRowsOf(s.files, "4").at(0).ContactName, name);
         })
         ->throughWindow = true;
-    works(
-        "MegabyteNumberInThePhoneBook",
-        [](Scene& s) { s.files.AddPhoneBookRow("4", "Dee", OneMegabyteNumber(), 4, 3); },
-        [](Scene& s) {
-          const auto cards = CardsByFileAs(s.files);
-          ASSERT_EQ(cards.count("Dee"), 1u);
-          EXPECT_EQ(cards.at("Dee")["MobileTelephoneNumber"], OneMegabyteNumber());
-          EXPECT_EQ(SyncRowOf(s.files.SyncRows(), "4").Mobile, OneMegabyteNumber());
-        });
     // Both sides changed a contact whose name is a megabyte, and one whose
     // name is no UTF-8: the desktop's version is kept, names and all.
     HostileCase* conflict = works(
@@ -785,7 +733,14 @@ const std::vector<HostileCase>& HostileCases() {
           ASSERT_EQ(cards.count("Many, Tel"), 1u);
           const CardView& card = cards.at("Many, Tel");
           EXPECT_EQ(card.file, s.files.contactsPath + "/tels.vcf");
-          EXPECT_EQ(CountLines(card.file, "TEL"), 10000);
+          // A folded line's continuation starts with a blank and never counts.
+          const std::string text = ReadFile(card.file);
+          int tels = text.starts_with("TEL");
+          for (size_t at = text.find("\nTEL"); at != std::string::npos;
+               at = text.find("\nTEL", at + 1)) {
+            ++tels;
+          }
+          EXPECT_EQ(tels, 10000);
           const std::string id = card["User3"];
           std::vector<std::string> numbers;
           for (const PhoneBookRow& row : PhoneBookRowsOf(s.files, id)) {
@@ -821,6 +776,35 @@ const std::vector<HostileCase>& HostileCases() {
     return c;
   }();
   return cases;
+}
+
+std::optional<std::string> PutCase(Scene& scene, const HostileCase& c) {
+  SeedGoodStores(scene.files);
+  try {
+    c.put(scene);
+    if (c.permissionBits) {
+      PermissionBitsBind probe;
+    }
+  } catch (const CaseSkipped& reason) {
+    return reason.what();
+  }
+  return std::nullopt;
+}
+
+void WithPermissionBits(const HostileCase& c, const std::function<void()>& run) {
+  std::optional<PermissionBitsBind> bits;
+  if (c.permissionBits) {
+    bits.emplace();
+  }
+  run();
+}
+
+void ExpectNamesCulprit(const std::string& message, const HostileCase& c, const StoreFiles& files) {
+  EXPECT_LT(message.size(), 1000u) << "a message too long to read";
+  for (const std::string& named : c.named) {
+    EXPECT_NE(message.find(Expand(named, files)), std::string::npos)
+        << "'" << Expand(named, files) << "' is not named in: " << message;
+  }
 }
 
 std::string PrintCaseName(const ::testing::TestParamInfo<HostileCase>& info) {

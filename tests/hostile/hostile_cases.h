@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,14 @@ struct HostileCase {
 };
 
 const std::vector<HostileCase>& HostileCases();
+
+// Seeds the good stores and puts the case into them; the reason to skip the
+// case when this machine cannot give it what it needs.
+std::optional<std::string> PutCase(Scene& scene, const HostileCase& c);
+// Runs `run` with permission bits binding when the case needs it.
+void WithPermissionBits(const HostileCase& c, const std::function<void()>& run);
+// Fails the test unless `message` names everything the case says it must.
+void ExpectNamesCulprit(const std::string& message, const HostileCase& c, const StoreFiles& files);
 
 std::string PrintCaseName(const ::testing::TestParamInfo<HostileCase>& info);
 void PrintTo(const HostileCase& c, std::ostream* out);

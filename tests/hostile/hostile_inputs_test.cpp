@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "engine/start_sync.h"
 #include "hostile/hostile_cases.h"
 
@@ -10,18 +8,11 @@ namespace {
 
 class HostileInputTest : public ::testing::TestWithParam<HostileCase> {};
 
-// Runs once, with permission bits binding when the case needs it.
 void RunCase(Scene& scene, const HostileCase& c) {
-  std::optional<PermissionBitsBind> bits;
-  if (c.permissionBits) {
-    bits.emplace();
+  for (int i = 0; c.keepOutlookInConflicts && i < 10; ++i) {
+    scene.files.view.conflictScript.push_back(ScriptedView::KeepOutlook());
   }
-  if (c.keepOutlookInConflicts) {
-    for (int i = 0; i < 10; ++i) {
-      scene.files.view.conflictScript.push_back(ScriptedView::KeepOutlook());
-    }
-  }
-  scene.Run();
+  WithPermissionBits(c, [&scene] { scene.Run(); });
 }
 
 void ExpectCompleted(Scene& scene, const char* which) {
@@ -37,14 +28,8 @@ void ExpectCompleted(Scene& scene, const char* which) {
 TEST_P(HostileInputTest, NamesTheCulpritOrWorksAndLosesNothing) {
   const HostileCase& c = GetParam();
   Scene scene;
-  SeedGoodStores(scene.files);
-  try {
-    c.put(scene);
-    if (c.permissionBits) {
-      PermissionBitsBind probe;
-    }
-  } catch (const CaseSkipped& reason) {
-    GTEST_SKIP() << reason.what();
+  if (const auto skip = PutCase(scene, c)) {
+    GTEST_SKIP() << *skip;
   }
   const auto before = scene.StoreSnapshot();
 
@@ -53,14 +38,9 @@ TEST_P(HostileInputTest, NamesTheCulpritOrWorksAndLosesNothing) {
   if (!c.named.empty()) {
     EXPECT_EQ(scene.files.view.status(), kStatusError);
     ASSERT_EQ(scene.files.view.messages.size(), 1u);
-    const std::string message = scene.files.view.messages[0];
-    EXPECT_LT(message.size(), 1000u) << "a message too long to read";
-    for (const std::string& named : c.named) {
-      EXPECT_NE(message.find(Expand(named, scene.files)), std::string::npos)
-          << "'" << Expand(named, scene.files) << "' is not named in: " << message;
-    }
+    ExpectNamesCulprit(scene.files.view.messages[0], c, scene.files);
     if (!c.logBroken) {
-      EXPECT_EQ(scene.files.LogLines().back(), message);
+      EXPECT_EQ(scene.files.LogLines().back(), scene.files.view.messages[0]);
     }
     ExpectSameFiles(scene.StoreSnapshot(), before, "the refused run");
 

@@ -13,8 +13,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include <sqlite3.h>
-
 #include "engine/start_sync.h"
 
 namespace twinbook::testing {
@@ -69,6 +67,24 @@ class FileDescriptor {
  private:
   int fd_;
 };
+
+// Every row of every table of the database at `path`, in stored order, with
+// each value's type.
+std::string DumpDatabase(const std::string& path) {
+  std::string dump;
+  for (const auto& table :
+       QueryRows(path, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name")) {
+    dump += "table " + table[0].text + "\n";
+    for (const auto& row :
+         QueryRows(path, "SELECT * FROM \"" + table[0].text + "\" ORDER BY rowid")) {
+      for (const SqlValue& value : row) {
+        dump += std::to_string(value.type) + ":" + value.text + "|";
+      }
+      dump += "\n";
+    }
+  }
+  return dump;
+}
 
 }  // namespace
 
@@ -162,67 +178,6 @@ std::map<std::string, std::string> Scene::StoreContent() const {
   return content;
 }
 
-std::string DumpDatabase(const std::string& path) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    throw std::runtime_error("Cannot open " + path);
-  }
-  std::string dump;
-  auto each = [db, &path](const std::string& sql, const std::function<void(sqlite3_stmt*)>& row) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-      throw std::runtime_error("Cannot dump " + path + ": " + sqlite3_errmsg(db));
-    }
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      row(statement);
-    }
-    sqlite3_finalize(statement);
-  };
-  std::vector<std::string> tables;
-  each("SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name", [&](sqlite3_stmt* s) {
-    tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-  });
-  for (const std::string& table : tables) {
-    dump += "table " + table + "\n";
-    each("SELECT * FROM \"" + table + "\" ORDER BY rowid", [&dump](sqlite3_stmt* s) {
-      for (int i = 0; i < sqlite3_column_count(s); ++i) {
-        const int type = sqlite3_column_type(s, i);
-        dump += std::to_string(type) + ":";
-        if (type != SQLITE_NULL) {
-          const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-          if (text != nullptr) {
-            dump.append(text, static_cast<size_t>(sqlite3_column_bytes(s, i)));
-          }
-        }
-        dump += "|";
-      }
-      dump += "\n";
-    });
-  }
-  sqlite3_close(db);
-  return dump;
-}
-
-void SeedGoodStores(StoreFiles& files) {
-  using P = ContactProperty;
-  files.AddCard(CardSpec{"ann",
-                         {{P::FileAs, "Lee, Ann"},
-                          {P::User2, "YES"},
-                          {P::User3, "1"},
-                          {P::User4, "M:1"},
-                          {P::MobileTelephoneNumber, "312 555 0101"}}});
-  files.AddCard(CardSpec{"bob",
-                         {{P::FileAs, "Ray, Bob"},
-                          {P::User2, "no"},
-                          {P::User3, "2"},
-                          {P::User4, "M:4"},
-                          {P::MobileTelephoneNumber, "312 555 0202"}}});
-  files.AddPhoneBookRow("1", "Lee, Ann", "3125550101", 4, 1);
-  files.AddPhoneBookRow("3", "Cole, Cy", "3125550303", 2, 2);
-  files.AddSyncRow({"1", "Lee, Ann", "", "", "", "", "3125550101", "", "", "", "", "M:1"});
-}
-
 void ExpectGoodOutcome(const StoreFiles& files) {
   const std::map<std::string, CardView> cards = CardsByFileAs(files);
   ASSERT_EQ(cards.count("Lee, Ann"), 1u);
@@ -261,47 +216,6 @@ void ExpectGoodOutcome(const StoreFiles& files) {
   EXPECT_TRUE(hasSync({"3", "Cole, Cy", "", "", "3125550303", "", "", "", "", "", "", "H:2"}));
 }
 
-void LoosenTable(StoreFiles& files, bool phoneBook) {
-  const std::string table = phoneBook ? "tblContactList" : "SyncContacts";
-  const std::string columns =
-      phoneBook ? "ContactID, ContactName, Number, NumberType, SpeedDial, PhoneNumberLength, "
-                  "RingTone, Category, Hidden"
-                : "ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, Pager, Other, "
-                  "Email, SpeedDial";
-  const std::string sql = "ALTER TABLE " + table + " RENAME TO Old; CREATE TABLE " + table + " (" +
-                          columns + "); INSERT INTO " + table +
-                          " SELECT * FROM Old; DROP TABLE Old";
-  if (phoneBook) {
-    files.ExecutePhoneBookSql(sql);
-  } else {
-    files.ExecuteSyncSql(sql);
-  }
-}
-
-std::string PhoneBookInsert(const std::string& values) {
-  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
-         "PhoneNumberLength) VALUES (" +
-         values + ")";
-}
-
-std::string SyncInsert(const std::string& values) {
-  return "INSERT INTO SyncContacts (ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, "
-         "Fax, Pager, Other, Email, SpeedDial) VALUES (" +
-         values + ")";
-}
-
-std::string DeleteLastRow(const std::string& table) {
-  return "DELETE FROM " + table + " WHERE rowid = (SELECT max(rowid) FROM " + table + ")";
-}
-
-std::string CardText(const std::string& uid, const std::vector<std::string>& lines) {
-  std::string text = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\n";
-  for (const std::string& line : lines) {
-    text += line + "\r\n";
-  }
-  return text + "END:VCARD\r\n";
-}
-
 std::string Expand(std::string text, const StoreFiles& files) {
   const std::pair<std::string, std::string> names[] = {{"$PB", files.phoneBookPath},
                                                        {"$SYNC", files.syncPath},
@@ -314,24 +228,6 @@ std::string Expand(std::string text, const StoreFiles& files) {
     }
   }
   return text;
-}
-
-int CountLines(const std::string& path, const std::string& prefix) {
-  const std::string text = ReadFile(path);
-  int count = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      end = text.size();
-    }
-    // A folded line's continuation starts with a blank and never counts.
-    if (text.compare(start, prefix.size(), prefix) == 0) {
-      ++count;
-    }
-    start = end + 1;
-  }
-  return count;
 }
 
 void ExpectSameFiles(const std::map<std::string, std::string>& now,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/qt_process_launcher.h"
+#include "support/good_stores.h"
 #include "support/store_files.h"
 
 namespace twinbook::testing {
@@ -65,35 +66,12 @@ struct Scene {
   std::vector<std::function<void()>> undo;
 };
 
-// Every row of every table of the database at `path`, in stored order, with
-// each value's type.
-std::string DumpDatabase(const std::string& path);
-
-// Stores that synchronise without a fault: Ann on all three sides, Bob on the
-// desktop but not taking part, Cy on the phone only.
-void SeedGoodStores(StoreFiles& files);
-// What a completed run over those stores leaves, whatever ran before:
-// nothing of them lost, Cy carried to the desktop, Bob rewritten as excluded.
+// What a completed run over the good stores (SeedGoodStores) leaves, whatever
+// ran before: nothing lost, Cy carried to the desktop, Bob rewritten as excluded.
 void ExpectGoodOutcome(const StoreFiles& files);
-
-// Gives a table the same columns and rows but no declared types, as a file
-// made by another program may have, so that any value fits any column.
-void LoosenTable(StoreFiles& files, bool phoneBook);
-
-std::string PhoneBookInsert(const std::string& values);
-std::string SyncInsert(const std::string& values);
-// Removes the last row of the table (the one a case added).
-std::string DeleteLastRow(const std::string& table);
-
-// A vCard 3.0 card text with the given lines between UID and END.
-std::string CardText(const std::string& uid, const std::vector<std::string>& lines);
 
 // `text` with "$PB", "$SYNC", "$DATA" and "$CONTACTS" replaced by the paths.
 std::string Expand(std::string text, const StoreFiles& files);
-
-// How many of the file's lines (CR LF or LF ended, unfolded) begin with
-// `prefix`.
-int CountLines(const std::string& path, const std::string& prefix);
 
 // Fails the test naming every file that differs between the snapshots.
 void ExpectSameFiles(const std::map<std::string, std::string>& now,

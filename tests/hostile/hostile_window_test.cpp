@@ -2,15 +2,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
-#include <optional>
 
 #include "engine/start_sync.h"
 #include "hostile/hostile_cases.h"
+#include "ui/gui_test_support.h"
 #include "ui/main_window.h"
 
 namespace twinbook::testing {
@@ -73,16 +72,9 @@ class DialogAnswers : public QObject {
   QTimer timer_;
 };
 
-QString StatusOf(const MainWindow& window) {
-  return window.findChild<QGroupBox*>("Status")->title();
-}
-
 void ClickStart(MainWindow& window, const HostileCase& c) {
-  std::optional<PermissionBitsBind> bits;
-  if (c.permissionBits) {
-    bits.emplace();
-  }
-  QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
+  WithPermissionBits(
+      c, [&window] { QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton); });
 }
 
 class HostileWindowTest : public ::testing::TestWithParam<HostileCase> {};
@@ -92,14 +84,8 @@ class HostileWindowTest : public ::testing::TestWithParam<HostileCase> {};
 TEST_P(HostileWindowTest, TheWindowNamesTheCulpritOrWorksAndStaysUsable) {
   const HostileCase& c = GetParam();
   Scene scene;
-  SeedGoodStores(scene.files);
-  try {
-    c.put(scene);
-    if (c.permissionBits) {
-      PermissionBitsBind probe;
-    }
-  } catch (const CaseSkipped& reason) {
-    GTEST_SKIP() << reason.what();
+  if (const auto skip = PutCase(scene, c)) {
+    GTEST_SKIP() << *skip;
   }
   const auto before = scene.StoreSnapshot();
   MainWindow window(scene.files.state, scene.platform);
@@ -111,10 +97,7 @@ TEST_P(HostileWindowTest, TheWindowNamesTheCulpritOrWorksAndStaysUsable) {
   if (!c.named.empty()) {
     EXPECT_EQ(StatusOf(window), kStatusError);
     ASSERT_EQ(answers.messages.size(), 1u);
-    for (const std::string& named : c.named) {
-      EXPECT_NE(answers.messages[0].find(Expand(named, scene.files)), std::string::npos)
-          << "'" << Expand(named, scene.files) << "' is not named in: " << answers.messages[0];
-    }
+    ExpectNamesCulprit(answers.messages[0], c, scene.files);
     ExpectSameFiles(scene.StoreSnapshot(), before, "the refused run");
 
     c.removeCulprit(scene);

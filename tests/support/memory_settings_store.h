@@ -24,6 +24,15 @@ class MemorySettingsStore : public SettingsStore {
   }
   // Convenience for tests: a key of the "Settings" section.
   void Set(const std::string& key, const std::string& value) { values["Settings/" + key] = value; }
+  // The stores and the log of the Data folder at `data`, the manager off.
+  void PointAtDataFolder(const std::string& data) {
+    Set("PhoneBookPath", data + "/PhoneBook.mdb");
+    Set("SyncPath", data + "/Twinbook.mdb");
+    Set("LogPath", data + "/SyncLog.txt");
+    Set("ContactsPath", data + "/Contacts");
+    Set("PMBefore", "False");
+    Set("PMAfter", "False");
+  }
 
   std::map<std::string, std::string> values;
 };

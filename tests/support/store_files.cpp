@@ -13,43 +13,6 @@ namespace twinbook::testing {
 
 namespace {
 
-// Runs `sql` over the file at `path` with SQLite itself and returns every
-// row as texts.
-std::vector<std::vector<std::string>> Query(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    std::string message = sqlite3_errmsg(db);
-    sqlite3_close(db);
-    throw std::runtime_error("Cannot open " + path + ": " + message);
-  }
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-    std::string message = sqlite3_errmsg(db);
-    sqlite3_close(db);
-    throw std::runtime_error("Cannot query " + path + ": " + message);
-  }
-  std::vector<std::vector<std::string>> rows;
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    std::vector<std::string> row;
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      switch (sqlite3_column_type(statement, i)) {
-        case SQLITE_NULL:
-          row.push_back("<null>");
-          break;
-        case SQLITE_INTEGER:
-          row.push_back(std::to_string(sqlite3_column_int64(statement, i)));
-          break;
-        default:
-          row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
-      }
-    }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(statement);
-  sqlite3_close(db);
-  return rows;
-}
-
 // A value escaped for a vCard 3.0 text.
 std::string Escape(const std::string& value) {
   std::string escaped;
@@ -64,17 +27,6 @@ std::string Escape(const std::string& value) {
     }
   }
   return escaped;
-}
-
-std::string Quote(const std::string& value) {
-  std::string quoted = "'";
-  for (char c : value) {
-    quoted += c;
-    if (c == '\'') {
-      quoted += '\'';
-    }
-  }
-  return quoted + "'";
 }
 
 constexpr ContactProperty kAllProperties[] = {
@@ -100,6 +52,82 @@ constexpr ContactProperty kAllProperties[] = {
 };
 
 }  // namespace
+
+std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  auto fail = [&](const std::string& what) {
+    const std::string message = what + " " + path + ": " + sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return std::runtime_error(message);
+  };
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    throw fail("Cannot open");
+  }
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    throw fail("Cannot query");
+  }
+  std::vector<std::vector<SqlValue>> rows;
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    std::vector<SqlValue>& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      const int type = sqlite3_column_type(statement, i);
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+      row.push_back(
+          {sqlite3_column_name(statement, i), type,
+           type == SQLITE_NULL
+               ? "<null>"
+               : std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, i)))});
+    }
+  }
+  if (rc != SQLITE_DONE) {
+    throw fail("Cannot read");
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return rows;
+}
+
+std::vector<CardView> ReadCards(const std::string& path) {
+  VCardContactStore fresh;
+  std::unique_ptr<ContactsFolder> folder = fresh.OpenFolder(path);
+  std::vector<CardView> cards;
+  for (int position = 1; position <= folder->Count(); ++position) {
+    std::unique_ptr<ContactItem> item = folder->Item(position);
+    CardView& card = cards.emplace_back();
+    card.file = item->Describe();
+    card.typeName = item->TypeName();
+    for (ContactProperty p : kAllProperties) {
+      if (std::string value = item->Get(p); !value.empty()) {
+        card.properties[std::string(PropertyName(p))] = std::move(value);
+      }
+    }
+  }
+  return cards;
+}
+
+std::string SqlQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'') {
+      quoted += '\'';
+    }
+  }
+  return quoted + "'";
+}
+
+std::string PhoneBookRowSql(const std::string& id, const std::string& name,
+                            const std::string& number, int type, int speed) {
+  const size_t length = number.size();
+  const int lengthCode = (type == 1 || type == 10) ? 255 : length == 10 ? 6 : length == 11 ? 7 : 0;
+  return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
+         "PhoneNumberLength) VALUES (" +
+         id + ", " + SqlQuote(name) + ", " + SqlQuote(number) + ", " + std::to_string(type) + ", " +
+         std::to_string(speed) + ", " + std::to_string(lengthCode) + ");\n";
+}
 
 std::ostream& operator<<(std::ostream& out, const PhoneBookRow& r) {
   return out << "{" << r.ContactID << ", " << r.ContactName << ", " << r.Number << ", "
@@ -138,12 +166,7 @@ void StoreFiles::PointSettingsAtData() {
   syncPath = data + "/Twinbook.mdb";
   logPath = data + "/SyncLog.txt";
   contactsPath = data + "/Contacts";
-  settings.Set("PhoneBookPath", phoneBookPath);
-  settings.Set("SyncPath", syncPath);
-  settings.Set("LogPath", logPath);
-  settings.Set("ContactsPath", contactsPath);
-  settings.Set("PMBefore", "False");
-  settings.Set("PMAfter", "False");
+  settings.PointAtDataFolder(data);
 }
 
 void StoreFiles::Run() {
@@ -152,23 +175,17 @@ void StoreFiles::Run() {
 
 void StoreFiles::AddPhoneBookRow(const std::string& id, const std::string& name,
                                  const std::string& number, int type, int speed) {
-  const size_t length = number.size();
-  const int lengthCode = (type == 1 || type == 10) ? 255 : length == 10 ? 6 : length == 11 ? 7 : 0;
-  ExecutePhoneBookSql(
-      "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial, "
-      "PhoneNumberLength) VALUES (" +
-      id + ", " + Quote(name) + ", " + Quote(number) + ", " + std::to_string(type) + ", " +
-      std::to_string(speed) + ", " + std::to_string(lengthCode) + ")");
+  ExecutePhoneBookSql(PhoneBookRowSql(id, name, number, type, speed));
 }
 
 void StoreFiles::AddSyncRow(const SyncRow& r) {
   ExecuteSyncSql(
       "INSERT INTO SyncContacts (ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, "
       "Pager, Other, Email, SpeedDial) VALUES (" +
-      r.ContactID + ", " + Quote(r.Name) + ", " + Quote(r.Work2) + ", " + Quote(r.DirectConnect) +
-      ", " + Quote(r.Home) + ", " + Quote(r.Work1) + ", " + Quote(r.Mobile) + ", " + Quote(r.Fax) +
-      ", " + Quote(r.Pager) + ", " + Quote(r.Other) + ", " + Quote(r.Email) + ", " +
-      Quote(r.SpeedDial) + ")");
+      r.ContactID + ", " + SqlQuote(r.Name) + ", " + SqlQuote(r.Work2) + ", " +
+      SqlQuote(r.DirectConnect) + ", " + SqlQuote(r.Home) + ", " + SqlQuote(r.Work1) + ", " +
+      SqlQuote(r.Mobile) + ", " + SqlQuote(r.Fax) + ", " + SqlQuote(r.Pager) + ", " +
+      SqlQuote(r.Other) + ", " + SqlQuote(r.Email) + ", " + SqlQuote(r.SpeedDial) + ")");
 }
 
 void StoreFiles::ExecutePhoneBookSql(const std::string& sql) {
@@ -222,6 +239,22 @@ std::string StoreFiles::AddCard(const CardSpec& card) {
   return WriteCardFile(card.uid + ".vcf", text);
 }
 
+namespace {
+
+// The texts of every row of `sql`.
+std::vector<std::vector<std::string>> Query(const std::string& path, const std::string& sql) {
+  std::vector<std::vector<std::string>> rows;
+  for (const std::vector<SqlValue>& row : QueryRows(path, sql)) {
+    std::vector<std::string>& texts = rows.emplace_back();
+    for (const SqlValue& value : row) {
+      texts.push_back(value.text);
+    }
+  }
+  return rows;
+}
+
+}  // namespace
+
 std::vector<PhoneBookRow> StoreFiles::PhoneBookRows() const {
   std::vector<PhoneBookRow> rows;
   for (auto& r : Query(phoneBookPath,
@@ -243,23 +276,7 @@ std::vector<SyncRow> StoreFiles::SyncRows() const {
 }
 
 std::vector<CardView> StoreFiles::Cards() const {
-  VCardContactStore fresh;
-  std::unique_ptr<ContactsFolder> folder = fresh.OpenFolder(contactsPath);
-  std::vector<CardView> cards;
-  for (int position = 1; position <= folder->Count(); ++position) {
-    std::unique_ptr<ContactItem> item = folder->Item(position);
-    CardView card;
-    card.file = item->Describe();
-    card.typeName = item->TypeName();
-    for (ContactProperty p : kAllProperties) {
-      std::string value = item->Get(p);
-      if (!value.empty()) {
-        card.properties[std::string(PropertyName(p))] = value;
-      }
-    }
-    cards.push_back(std::move(card));
-  }
-  return cards;
+  return ReadCards(contactsPath);
 }
 
 std::optional<CardView> StoreFiles::CardNamed(const std::string& fileAs) const {

@@ -52,6 +52,27 @@ struct CardSpec {
 std::ostream& operator<<(std::ostream& out, const PhoneBookRow& row);
 std::ostream& operator<<(std::ostream& out, const SyncRow& row);
 
+// One value of a row read with SQLite itself: its column, its SQLite type and
+// its text ("<null>" for null).
+struct SqlValue {
+  std::string column;
+  int type;
+  std::string text;
+};
+// Every row of `sql` over the database file at `path`; throws naming the file
+// when it cannot be read.
+std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std::string& sql);
+
+// Every item of the folder at `path` as a fresh reader sees it, in listing order.
+std::vector<CardView> ReadCards(const std::string& path);
+
+// `text` as an SQL string literal.
+std::string SqlQuote(const std::string& text);
+// The INSERT of a tblContactList row as the PhoneBook Manager adds it, with
+// the length code of the number.
+std::string PhoneBookRowSql(const std::string& id, const std::string& name,
+                            const std::string& number, int type, int speed);
+
 // Everything a whole run needs, over real files: a Data folder in a
 // temporary directory with an empty PhoneBook.mdb and Twinbook.mdb made by
 // the setup code and an empty Contacts folder, the SQLite and vCard stores,

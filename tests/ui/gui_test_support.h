@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
@@ -59,6 +60,11 @@ T* Child(const QObject* parent, const char* name) {
   T* child = parent->findChild<T*>(name);
   EXPECT_NE(child, nullptr) << name;
   return child;
+}
+
+// The main window's status line.
+inline QString StatusOf(const QWidget& window) {
+  return window.findChild<QGroupBox*>("Status")->title();
 }
 
 // Lets windows closed with WA_DeleteOnClose actually go.

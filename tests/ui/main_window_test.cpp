@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -31,13 +30,10 @@ using testing::AnswerMessageBox;
 using testing::Child;
 using testing::FakePlatform;
 using testing::IdlePhases;
+using testing::StatusOf;
 using testing::TempDir;
 using testing::WhenModal;
 namespace fs = std::filesystem;
-
-QString StatusOf(const MainWindow& window) {
-  return window.findChild<QGroupBox*>("Status")->title();
-}
 
 int VisibleLabelsOf(const MainWindow& window) {
   int visible = 0;
@@ -103,12 +99,7 @@ class SampleDataWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallSampleData(data);
-    settings.Set("PhoneBookPath", data + "/PhoneBook.mdb");
-    settings.Set("SyncPath", data + "/Twinbook.mdb");
-    settings.Set("LogPath", data + "/SyncLog.txt");
-    settings.Set("ContactsPath", data + "/Contacts");
-    settings.Set("PMBefore", "False");
-    settings.Set("PMAfter", "False");
+    settings.PointAtDataFolder(data);
   }
 
   TempDir dir;
@@ -241,16 +232,6 @@ TEST_F(IdleRunWindowTest, AReportErrorIsShownAndTheStatusReturnsToIdle) {
   EXPECT_EQ(messages[0], "The Inclusion Report could not be written: Cannot read " + kContacts +
                              "/broken.vcf: not a vCard");
   EXPECT_EQ(StatusText(), "Status: Idle");
-
-  // A folder that is not there.
-  messages.clear();
-  fake.settings.Set("ContactsPath", dir / "gone");
-  ResetSyncState(state, fake.settings);
-  AnswerMessageBox(&owner, messages);
-  Trigger("Inclusion");
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_NE(messages[0].find(dir / "gone"), std::string::npos) << messages[0];
-  EXPECT_EQ(StatusText(), "Status: Idle");
 }
 
 TEST_F(IdleRunWindowTest, AboutBox) {
@@ -369,16 +350,6 @@ TEST_F(ManagerWaitTest, TheRunWaitsWhileTheWindowHandlesEvents) {
   EXPECT_EQ(testing::ReadCrLfLines(log).at(2), "Activity Log");
 }
 
-TEST_F(ManagerWaitTest, AMissingManagerLetsTheRunGoOn) {
-  fake.settings.Set("PMBefore", "True");
-  fake.settings.Set("PMAfter", "True");
-  realWindow.show();
-  ExpectNoMessageBox();
-  realWindow.StartSyncClicked();
-  EXPECT_EQ(StatusOf(realWindow), "Status: Synchronization complete.");
-  EXPECT_EQ(testing::ReadCrLfLines(log).at(2), "Activity Log");
-}
-
 // A run that asks the user in the middle, as the reconciling phases do.
 std::optional<ConflictAnswer> gAnswer;
 void AskInTheMiddle(RunContext& context) {
@@ -413,20 +384,6 @@ class AskingRunTest : public WindowTest {
   MainWindow asking{state, fake.platform, nullptr, AskingPhases()};
   QObject owner;
 };
-
-TEST_F(AskingRunTest, TheConflictDialogAnswersTheRun) {
-  WhenModal(&owner, "TwinbookConflict", [this](QWidget* dialog) {
-    EXPECT_EQ(dialog->parentWidget(), &asking);
-    Child<QPushButton>(dialog, "KeepPhoneBook")->click();
-  });
-  asking.StartSyncClicked();
-  ASSERT_TRUE(gAnswer.has_value());
-  EXPECT_EQ(gAnswer->keep, ConflictAnswer::Keep::PhoneBook);
-  EXPECT_EQ(gAnswer->values.ContactName, "PhoneBook name");
-  std::vector<std::string> lines = testing::ReadCrLfLines(log);
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "after the dialog"), lines.end());
-  EXPECT_EQ(StatusOf(asking), "Status: Synchronization complete.");
-}
 
 TEST_F(AskingRunTest, QuitDuringTheDialogEndsTheRunWritingNothingMore) {
   WhenModal(&owner, "TwinbookConflict", [this](QWidget*) {

@@ -125,16 +125,6 @@ TEST_F(NamePromptTest, OkRefusesAnEmptyRequiredFieldThenAccepts) {
   }
 }
 
-TEST_F(NamePromptTest, AcceptedAtOnceWhenTheRequiredFieldsHoldSomething) {
-  window.show();
-  for (const char* nameField : {"File As", "Full Name", "Nickname"}) {
-    SCOPED_TRACE(nameField);
-    WhenModal(&owner, "NamePrompt",
-              [](QWidget* prompt) { Child<QPushButton>(prompt, "NameOK")->click(); });
-    EXPECT_EQ(window.AskNewName(proposal, nameField), proposal);
-  }
-}
-
 TEST_F(NamePromptTest, ClosedWithoutOkAnswersNothing) {
   window.show();
   WhenModal(&owner, "NamePrompt", [](QWidget* prompt) {

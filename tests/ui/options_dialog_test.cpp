@@ -187,21 +187,6 @@ TEST_F(OptionsTest, EachMaskOptionSelectsItsButtonAndIsSavedBack) {
   }
 }
 
-TEST_F(OptionsTest, GetMaskOptionTestsTheButtonsInOrder) {
-  OptionsDialog* dialog = Open();
-  const std::vector<std::pair<const char*, int>> cases = {
-      {"none", 1}, {"parenth", 2}, {"dashes", 3}, {"dots", 4}};
-  for (const auto& [name, value] : cases) {
-    Child<QRadioButton>(dialog, name)->click();
-    EXPECT_EQ(dialog->GetMaskOption(), value) << name;
-  }
-  for (auto* button : dialog->findChildren<QRadioButton*>()) {
-    button->setAutoExclusive(false);
-    button->setChecked(false);
-  }
-  EXPECT_EQ(dialog->GetMaskOption(), 0);
-}
-
 TEST_F(OptionsTest, CancelStoresNothing) {
   const auto before = fake.settings.values;
   const Settings loaded = state.settings;
@@ -230,7 +215,6 @@ TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndKeepsTheDialogAsTyped) {
   Open();
   const std::vector<std::tuple<QString, QString, std::string>> refused = {
       {"25a", "250", "The quantities for the phone limitations must be numeric values."},
-      {"25", "2 50", "The quantities for the phone limitations must be numeric values."},
       {"300", "250",
        "The quantity limit for names cannot be greater than the quantity limit "
        "for numbers."},
@@ -444,14 +428,6 @@ TEST_F(BrowseTest, TheContactsFolderIsPickedAsAFolder) {
   picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
   Child<QPushButton>(picker, "OK")->click();
   EXPECT_EQ(Text("ctPath").toStdString(), dir / "contacts/work");
-}
-
-TEST_F(BrowseTest, APickedPathIsSavedLikeATypedOne) {
-  BrowseDialog* picker = OpenPicker("BrowseLog");
-  Child<QListWidget>(picker, "brsFile")->setCurrentRow(0);
-  Child<QPushButton>(picker, "OK")->click();
-  Click("save");
-  EXPECT_EQ(StoredValue("LogPath"), dir / "logs/Older.txt");
 }
 
 }  // namespace
