@@ -3,67 +3,26 @@
 #include <functional>
 
 #include "engine/start_sync.h"
+#include "support/good_stores.h"
 #include "support/store_files.h"
 
 namespace twinbook {
 namespace {
 
 using testing::CardSpec;
+using testing::LoosenTable;
+using testing::SeedGoodStores;
 using testing::StoreFiles;
+using testing::SyncInsert;
 using testing::SyncRow;
 
 using P = ContactProperty;
 
 constexpr const char* kLogFile = "SyncLog.txt";
 
-// Stores that load without a fault: an included card, an excluded card that a
-// finished run would rewrite, two phone book contacts and one sync row.
-void SeedGoodStores(StoreFiles& files) {
-  files.AddCard(CardSpec{"ann",
-                         {{P::FileAs, "Lee, Ann"},
-                          {P::User2, "YES"},
-                          {P::User3, "1"},
-                          {P::User4, "M:1"},
-                          {P::MobileTelephoneNumber, "312 555 0101"}}});
-  files.AddCard(CardSpec{"bob",
-                         {{P::FileAs, "Ray, Bob"},
-                          {P::User2, "no"},
-                          {P::User3, "2"},
-                          {P::User4, "M:4"},
-                          {P::MobileTelephoneNumber, "312 555 0202"}}});
-  files.AddPhoneBookRow("1", "Lee, Ann", "3125550101", 4, 1);
-  files.AddPhoneBookRow("3", "Cole, Cy", "3125550303", 2, 2);
-  files.AddSyncRow({"1", "Lee, Ann", "", "", "", "", "3125550101", "", "", "", "", "M:1"});
-}
-
-// Makes a table take values of any type, as a file made by another program
-// may: the same columns and rows, no declared types.
-void LoosenTable(StoreFiles& files, bool phoneBook) {
-  const std::string table = phoneBook ? "tblContactList" : "SyncContacts";
-  const std::string columns =
-      phoneBook ? "ContactID, ContactName, Number, NumberType, SpeedDial, PhoneNumberLength, "
-                  "RingTone, Category, Hidden"
-                : "ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, Pager, Other, "
-                  "Email, SpeedDial";
-  const std::string sql = "ALTER TABLE " + table + " RENAME TO Old; CREATE TABLE " + table + " (" +
-                          columns + "); INSERT INTO " + table +
-                          " SELECT * FROM Old; DROP TABLE Old";
-  if (phoneBook) {
-    files.ExecutePhoneBookSql(sql);
-  } else {
-    files.ExecuteSyncSql(sql);
-  }
-}
-
 std::string PhoneBookInsert(const std::string& values) {
   return "INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial) "
          "VALUES (" +
-         values + ")";
-}
-
-std::string SyncInsert(const std::string& values) {
-  return "INSERT INTO SyncContacts (ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, "
-         "Fax, Pager, Other, Email, SpeedDial) VALUES (" +
          values + ")";
 }
 
