@@ -9,14 +9,12 @@
 namespace twinbook {
 namespace {
 
-using testing::CardSpec;
 using testing::LoosenTable;
 using testing::SeedGoodStores;
 using testing::StoreFiles;
 using testing::SyncInsert;
 using testing::SyncRow;
 
-using P = ContactProperty;
 
 constexpr const char* kLogFile = "SyncLog.txt";
 
