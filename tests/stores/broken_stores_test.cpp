@@ -15,7 +15,6 @@ using testing::StoreFiles;
 using testing::SyncInsert;
 using testing::SyncRow;
 
-
 constexpr const char* kLogFile = "SyncLog.txt";
 
 std::string PhoneBookInsert(const std::string& values) {
