@@ -575,6 +575,8 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
     std::string name = item->d_name;
     if (IsCardFileName(name)) {
       names.push_back(std::move(name));
+    } else if (name.front() == '.') {
+      RemoveLeftoverTemporary(state->handle->get(), name);
     }
   }
   std::sort(names.begin(), names.end());

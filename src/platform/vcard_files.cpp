@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/contacts_folder.h"
@@ -74,6 +75,10 @@ class TemporaryFile {
   int folder_;
   std::string path_;
 };
+
+constexpr std::string_view kTemporaryPrefix = ".twinbook-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr int kTemporaryDigits = 16;
 
 std::string RandomHex(std::mt19937_64& random, int digits) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -230,7 +235,8 @@ bool WriteFileAtomically(int folder, const std::string& target, std::string_view
   int fd = -1;
   std::string temporary;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temporary = beside + ".twinbook-" + RandomHex(random, 16) + ".tmp";
+    temporary = beside + std::string(kTemporaryPrefix) + RandomHex(random, kTemporaryDigits) +
+                std::string(kTemporarySuffix);
     fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && (errno != EEXIST || attempt > 100)) {
       throw ContactsError("Cannot write contact card " + shown + ": " + ErrorText(errno));
@@ -254,6 +260,27 @@ bool WriteFileAtomically(int folder, const std::string& target, std::string_view
   }
   temporaryFile.Release();
   return true;
+}
+
+bool RemoveLeftoverTemporary(int folder, const std::string& name) {
+  const std::string_view view = name;
+  if (view.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
+      !view.starts_with(kTemporaryPrefix) || !view.ends_with(kTemporarySuffix)) {
+    return false;
+  }
+  const std::string_view digits = view.substr(kTemporaryPrefix.size(), kTemporaryDigits);
+  if (digits.find_first_not_of("0123456789abcdef") != std::string_view::npos) {
+    return false;
+  }
+  struct stat st {};
+  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+    return false;
+  }
+  constexpr std::time_t kHour = 60 * 60;
+  if (std::time(nullptr) - st.st_mtime < kHour) {
+    return false;  // perhaps a save still under way in another process
+  }
+  return ::unlinkat(folder, name.c_str(), 0) == 0;
 }
 
 void MoveIntoSubfolder(const std::string& folder, const std::string& name,

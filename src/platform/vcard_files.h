@@ -75,6 +75,13 @@ inline bool WriteFileAtomically(const std::string& target, std::string_view cont
   return WriteFileAtomically(AT_FDCWD, target, content, replace, mode, random, shown);
 }
 
+// Removes the entry `name` of the folder open as the descriptor `folder`
+// when it is a temporary file that WriteFileAtomically made and a killed
+// process left behind: named as those files are, a plain file, and unchanged
+// for an hour, far longer than any save takes. True when removed; anything
+// else, and any failure, leaves the entry alone.
+bool RemoveLeftoverTemporary(int folder, const std::string& name);
+
 // Moves the entry `name` of `folder` into `folder`/`subfolder` (made when
 // missing), under its own name or, when that is taken, under name-2, name-3
 // ...: nothing already there is ever replaced. A link is moved as the link.

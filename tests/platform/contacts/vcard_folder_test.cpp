@@ -608,6 +608,39 @@ TEST_F(VCardFolderTest, SavesLeaveNoTemporaryFilesBehind) {
   EXPECT_EQ(Entries(In(".deleted")).size(), 5u);
 }
 
+// A process killed while replacing a card leaves its temporary file; the
+// next opening removes such a file once it is old enough to belong to no
+// save still under way, and nothing else.
+TEST_F(VCardFolderTest, OpeningRemovesOnlyTemporaryFilesLeftByAKilledSaveAnHourAgo) {
+  const std::string leftover = ".twinbook-0123456789abcdef.tmp";
+  const std::vector<std::string> kept = {
+      ".twinbook-fedcba9876543210.tmp",  // fresh: a save may be writing it now
+      ".twinbook-0123456789ABCDEF.tmp",  // not a name this program makes
+      ".twinbook-0123.tmp",
+      "twinbook-0123456789abcdef.tmp",
+      ".other.tmp",
+  };
+  Put("ann.vcf", Card("Ann Lee"));
+  for (const std::string& name : kept) {
+    Put(name, "not ours");
+  }
+  Put(leftover, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Half");
+  fs::create_directory(In(".twinbook-00000000000000aa.tmp"));  // no file: kept
+  const auto twoHoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const std::string& name : {leftover, kept[1], kept[2], kept[3], kept[4],
+                                  std::string(".twinbook-00000000000000aa.tmp")}) {
+    fs::last_write_time(In(name), twoHoursAgo);
+  }
+
+  auto folder = Open();
+  EXPECT_EQ(folder->Count(), 1);
+  std::vector<std::string> expected = kept;
+  expected.push_back(".twinbook-00000000000000aa.tmp");
+  expected.push_back("ann.vcf");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Entries(folder_), expected);
+}
+
 TEST_F(VCardFolderTest, SavingAnUnchangedItemWritesNothing) {
   Put("outlook.vcf", Fixture("outlook-2.1.vcf"));
   Put("evolution.vcf", Fixture("evolution-3.0.vcf"));
