@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 
+#include "platform/utf8_text.h"
+
 namespace twinbook {
 
 namespace {
@@ -48,21 +50,6 @@ char32_t SmallLetter(char32_t c) {
       return 0x3C3;  // final sigma compares as sigma
     default:
       return c;
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    // FoldCase only ever maps below U+0800 to below U+0800 and leaves longer
-    // sequences alone, so three bytes are the most this needs.
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
 

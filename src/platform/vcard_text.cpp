@@ -3,99 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/utf8_text.h"
+
 namespace twinbook::vcard {
 
 namespace {
 
 char AsciiUpperChar(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Windows-1252 at 0x80 to 0x9F; the five unassigned bytes read as U+FFFD.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
-};
-
-void AppendWindows1252(std::string& out, unsigned char byte) {
-  if (byte < 0x80) {
-    out += static_cast<char>(byte);
-  } else if (byte < 0xA0) {
-    AppendUtf8(out, kWindows1252High[byte - 0x80]);
-  } else {
-    AppendUtf8(out, byte);
-  }
-}
-
-// The length of the valid UTF-8 sequence starting at text[i], or 0.
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto b0 = static_cast<unsigned char>(text[i]);
-  if (b0 < 0x80) {
-    return 1;
-  }
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0) {
-      low = 0xA0;  // no overlong forms
-    } else if (b0 == 0xED) {
-      high = 0x9F;  // no surrogates
-    }
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0) {
-      low = 0x90;
-    } else if (b0 == 0xF4) {
-      high = 0x8F;  // nothing above U+10FFFF
-    }
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) {
-    return 0;
-  }
-  for (size_t k = 1; k < length; ++k) {
-    const auto b = static_cast<unsigned char>(text[i + k]);
-    if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) {
-      return 0;
-    }
-  }
-  return length;
-}
-
-std::string RepairUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const size_t length = Utf8SequenceLength(bytes, i);
-    if (length == 0) {
-      AppendWindows1252(out, static_cast<unsigned char>(bytes[i]));
-      ++i;
-    } else {
-      out.append(bytes.substr(i, length));
-      i += length;
-    }
-  }
-  return out;
 }
 
 int HexDigit(char c) {
@@ -131,18 +46,6 @@ std::string AsciiUpper(std::string_view text) {
     c = AsciiUpperChar(c);
   }
   return out;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 std::string TextToUtf8(std::string_view bytes, std::string_view charset) {

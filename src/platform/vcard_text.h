@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/utf8_text.h"
+
 // Text conversions of the vCard format: character sets, quoted-printable,
 // backslash escapes, line folding. Pure functions of their arguments; none
 // throws on malformed input, each produces its best reading instead.
@@ -12,7 +14,7 @@ namespace twinbook::vcard {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 std::string AsciiUpper(std::string_view text);
 
-bool IsValidUtf8(std::string_view text);
+using twinbook::IsValidUtf8;
 
 // `bytes` in the named character set (a CHARSET parameter, any letter case;
 // empty when none is declared), as UTF-8. Windows-1252 is read as such;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/utf8_text.h"
+
 namespace twinbook {
 
 namespace {
@@ -45,87 +47,13 @@ std::string Describe(const FieldValue& value) {
   return "the number " + std::to_string(std::get<std::int64_t>(value));
 }
 
-// The length of the valid UTF-8 sequence at text[i], or 0 when the bytes
-// there are no UTF-8 (a stray byte, a cut, overlong or surrogate sequence).
-size_t Utf8SequenceLength(const std::string& text, size_t i) {
-  const auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    return 1;
-  }
-  size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
-    return 0;
-  }
-  for (size_t k = 2; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  return length;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Windows-1252 at 0x80 to 0x9F; its five unassigned bytes keep their code as
-// a control character, so that no byte is lost.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 }  // namespace
 
 std::string AsUtf8(std::string text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) {
-      break;
-    }
-    i += length;
+  if (IsValidUtf8(text)) {
+    return text;  // the usual case: no copy
   }
-  if (i == text.size()) {
-    return text;  // the usual case: valid already
-  }
-  std::string out = text.substr(0, i);
-  while (i < text.size()) {
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length > 0) {
-      out.append(text, i, length);
-      i += length;
-      continue;
-    }
-    const auto byte = static_cast<unsigned char>(text[i++]);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
-  }
-  return out;
+  return RepairUtf8(text);
 }
 
 void RowReader::Fail(const std::string& column, const std::string& problem) const {

@@ -198,17 +198,18 @@ std::string OneMegabyteNumber() {
 }
 
 // Names that are not valid UTF-8: Latin-1 bytes, a cut sequence, a byte
-// that never starts a character. Longer than the phone keeps.
+// that never starts a character, one that Windows-1252 leaves unassigned.
+// Longer than the phone keeps.
 const std::string kLatin1Name =
     "M\xfcller-L\xfc"
     "denscheidt, Ren\xe9"
-    "e \xff\xfe end";
+    "e \xff\xfe\x81 end";
 const std::string kCutName = "Cut \xc3 Sequence, \xe2\x82 Again";
 // The same as every store reads them: each stray byte as Windows-1252.
 const std::string kLatin1NameRead =
     "M\xc3\xbcller-L\xc3\xbc"
     "denscheidt, Ren\xc3\xa9"
-    "e \xc3\xbf\xc3\xbe end";
+    "e \xc3\xbf\xc3\xbe\xc2\x81 end";
 const std::string kCutNameRead = "Cut \xc3\x83 Sequence, \xc3\xa2\xe2\x80\x9a Again";
 
 // Every regular file under the test's folder, relative to it.
