@@ -20,28 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr ContactProperty kMappedProperties[] = {
-    ContactProperty::FullName,
-    ContactProperty::FirstName,
-    ContactProperty::LastName,
-    ContactProperty::NickName,
-    ContactProperty::FileAs,
-    ContactProperty::Email1Address,
-    ContactProperty::Email1AddressType,
-    ContactProperty::Email1DisplayName,
-    ContactProperty::BusinessTelephoneNumber,
-    ContactProperty::Business2TelephoneNumber,
-    ContactProperty::BusinessFaxNumber,
-    ContactProperty::HomeTelephoneNumber,
-    ContactProperty::MobileTelephoneNumber,
-    ContactProperty::PagerNumber,
-    ContactProperty::OtherTelephoneNumber,
-    ContactProperty::User1,
-    ContactProperty::User2,
-    ContactProperty::User3,
-    ContactProperty::User4,
-};
-
 constexpr const char* kPhoneBookColumns[] = {"ContactID",  "ContactName", "Number",
                                              "NumberType", "SpeedDial",   "PhoneNumberLength"};
 constexpr const char* kSyncColumns[] = {"ContactID", "Name",  "Work2",  "DirectConnect",
@@ -172,7 +150,7 @@ std::size_t ReadEverything(const fs::path& dataFolder) {
   for (int position = 1; position <= count; ++position) {
     std::unique_ptr<ContactItem> item = folder->Item(position);
     bytes += item->TypeName().size();
-    for (ContactProperty property : kMappedProperties) {
+    for (ContactProperty property : AllContactProperties()) {
       bytes += item->Get(property).size();
     }
   }

@@ -45,6 +45,17 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::span<const ContactProperty> AllContactProperties() {
+  static constexpr auto kAll = [] {
+    std::array<ContactProperty, kNames.size()> all{};
+    for (size_t i = 0; i < kNames.size(); ++i) {
+      all[i] = kNames[i].first;
+    }
+    return all;
+  }();
+  return kAll;
+}
+
 std::string_view PropertyName(ContactProperty property) {
   for (const auto& [p, name] : kNames) {
     if (p == property) {

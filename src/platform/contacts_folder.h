@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ enum class ContactProperty {
   User3,
   User4,
 };
+
+// Every property, in declaration order.
+std::span<const ContactProperty> AllContactProperties();
 
 // The property's name as filters spell it ("FileAs", "User3", ...).
 std::string_view PropertyName(ContactProperty property);

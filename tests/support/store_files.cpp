@@ -29,28 +29,6 @@ std::string Escape(const std::string& value) {
   return escaped;
 }
 
-constexpr ContactProperty kAllProperties[] = {
-    ContactProperty::FullName,
-    ContactProperty::FirstName,
-    ContactProperty::LastName,
-    ContactProperty::NickName,
-    ContactProperty::FileAs,
-    ContactProperty::Email1Address,
-    ContactProperty::Email1AddressType,
-    ContactProperty::Email1DisplayName,
-    ContactProperty::BusinessTelephoneNumber,
-    ContactProperty::Business2TelephoneNumber,
-    ContactProperty::BusinessFaxNumber,
-    ContactProperty::HomeTelephoneNumber,
-    ContactProperty::MobileTelephoneNumber,
-    ContactProperty::PagerNumber,
-    ContactProperty::OtherTelephoneNumber,
-    ContactProperty::User1,
-    ContactProperty::User2,
-    ContactProperty::User3,
-    ContactProperty::User4,
-};
-
 }  // namespace
 
 std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std::string& sql) {
@@ -99,7 +77,7 @@ std::vector<CardView> ReadCards(const std::string& path) {
     CardView& card = cards.emplace_back();
     card.file = item->Describe();
     card.typeName = item->TypeName();
-    for (ContactProperty p : kAllProperties) {
+    for (ContactProperty p : AllContactProperties()) {
       if (std::string value = item->Get(p); !value.empty()) {
         card.properties[std::string(PropertyName(p))] = std::move(value);
       }
