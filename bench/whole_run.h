@@ -12,8 +12,8 @@
 
 #include "environment/run_context.h"
 #include "platform/platform.h"
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 
 namespace twinbook::bench {
 

@@ -21,7 +21,7 @@
 
 #include "fuzz_check.h"
 #include "platform/contact_filter.h"
-#include "platform/vcard_text.h"
+#include "platform/vcard/vcard_text.h"
 
 namespace twinbook {
 namespace {

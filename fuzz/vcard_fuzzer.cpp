@@ -25,9 +25,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/vcard_card.h"
-#include "platform/vcard_mapping.h"
-#include "platform/vcard_text.h"
+#include "platform/vcard/vcard_card.h"
+#include "platform/vcard/vcard_mapping.h"
+#include "platform/vcard/vcard_text.h"
 
 namespace twinbook::vcard {
 namespace {

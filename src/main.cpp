@@ -2,10 +2,10 @@
 
 #include "environment/run_state.h"
 #include "platform/platform.h"
-#include "platform/qt_process_launcher.h"
-#include "platform/qt_settings_store.h"
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/qt/qt_process_launcher.h"
+#include "platform/qt/qt_settings_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 #include "ui/main_window.h"
 
 int main(int argc, char* argv[]) {

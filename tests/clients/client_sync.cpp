@@ -27,8 +27,8 @@
 #include "environment/run_state.h"
 #include "environment/user_view.h"
 #include "platform/platform.h"
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 #include "support/fake_platform.h"
 #include "support/memory_settings_store.h"
 

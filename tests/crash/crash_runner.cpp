@@ -12,8 +12,8 @@
 
 #include "crash/crash_scenarios.h"
 #include "engine/start_sync.h"
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 #include "support/fake_platform.h"
 #include "support/memory_settings_store.h"
 

@@ -6,7 +6,7 @@
 
 #include "data_setup.h"
 #include "engine/start_sync.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/vcard/vcard_contact_store.h"
 
 namespace twinbook::testing {
 

@@ -7,8 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 #include "stores/phonebook_import.h"
 #include "support/store_files.h"
 

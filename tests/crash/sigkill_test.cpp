@@ -17,8 +17,8 @@
 
 #include "crash/crash_scenarios.h"
 #include "engine/start_sync.h"
-#include "platform/sqlite_database.h"
-#include "platform/vcard_contact_store.h"
+#include "platform/sqlite/sqlite_database.h"
+#include "platform/vcard/vcard_contact_store.h"
 #include "support/faulty_platform.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "platform/qt_settings_store.h"
+#include "platform/qt/qt_settings_store.h"
 #include "support/memory_settings_store.h"
 #include "support/temp_dir.h"
 

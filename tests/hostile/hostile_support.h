@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt_process_launcher.h"
+#include "platform/qt/qt_process_launcher.h"
 #include "support/good_stores.h"
 #include "support/store_files.h"
 

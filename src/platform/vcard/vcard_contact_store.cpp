@@ -1,0 +1,601 @@
+#include "platform/vcard/vcard_contact_store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/contact_filter.h"
+#include "platform/vcard/vcard_card.h"
+#include "platform/vcard/vcard_files.h"
+#include "platform/vcard/vcard_mapping.h"
+#include "platform/vcard/vcard_text.h"
+
+namespace twinbook {
+
+namespace vcard {
+
+struct CachedCard {
+  FileIdentity identity;
+  std::shared_ptr<const Card> card;
+  std::int64_t recordedNs = 0;  // when the card was known to match the file
+  std::uint64_t lastOpen = 0;   // the last opening of the folder that found the file
+};
+
+struct CardCache {
+  // File times come from a coarse clock: a file rewritten twice within one
+  // tick, at the same size and in place, keeps its identity. A card is taken
+  // from the cache only when its file had last changed this long before the
+  // card was recorded, so that any later change shows in the change time.
+  std::int64_t settleNs = 0;
+  // By the file's real path below the folder (its name, unless it is
+  // reached through a link), per folder (by the folder's real path).
+  std::unordered_map<std::string, std::unordered_map<std::string, CachedCard>> folders;
+  std::size_t parsed = 0;
+  std::uint64_t opens = 0;
+};
+
+std::string CardFileNameForUid(std::string_view uid) {
+  constexpr size_t kMaxLength = 128;
+  if (uid.empty() || uid.size() > kMaxLength || uid.front() == '.') {
+    return {};
+  }
+  for (char c : uid) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '.' || c == '+' || c == '-';
+    if (!plain) {
+      return {};
+    }
+  }
+  return std::string(uid) + ".vcf";
+}
+
+namespace {
+
+constexpr size_t kPropertyCount = static_cast<size_t>(ContactProperty::User4) + 1;
+constexpr const char* kDeletedFolder = ".deleted";
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+// Kept small: a folder holds one per card. Paths are made when needed.
+struct Entry {
+  std::string fileName;
+  std::string linkTarget;  // the real path of the file a link leads to; "" for no link
+  FileState state;
+  std::shared_ptr<const Card> card;
+  std::uint64_t revision = 0;
+  bool deleted = false;
+};
+
+// The folded value under which an entry with this card is filed in the
+// index of `property`.
+std::string IndexKey(const Card& card, ContactProperty property) {
+  return FoldCase(ReadProperty(card, property));
+}
+
+using Index = std::unordered_map<std::string, std::vector<Entry*>>;
+
+// A folder open as a descriptor, for the calls relative to it.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  explicit FolderHandle(int fd) : fd_(fd) {}
+  ~FolderHandle() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+struct FolderState {
+  std::string shown;  // the path as given, without trailing slashes
+  std::string real;   // its real path
+  // The folder itself: a file is found relative to it far faster than from
+  // the root, and stays found in it when the folder is renamed meanwhile.
+  std::unique_ptr<FolderHandle> handle;
+  std::vector<std::shared_ptr<Entry>> entries;  // in listing order: by file name bytes
+  std::array<std::unique_ptr<Index>, kPropertyCount> indexes;  // built on first use
+  std::shared_ptr<CardCache> cache;
+  std::mt19937_64 random{std::random_device{}()};
+
+  std::unordered_map<std::string, CachedCard>& CachedCards() { return cache->folders[real]; }
+
+  // The folder as given, "/" and the file name: how messages name the card.
+  std::string Shown(const Entry& entry) const { return shown + "/" + entry.fileName; }
+  // The file that saves write, relative to `handle`: the entry's name, or
+  // for a link the real path of the file it leads to.
+  const std::string& WritePath(const Entry& entry) const {
+    return entry.linkTarget.empty() ? entry.fileName : entry.linkTarget;
+  }
+  // The file's real path below the folder: its key in the cache.
+  std::string CacheKey(const Entry& entry) const {
+    return entry.linkTarget.empty() ? entry.fileName : entry.linkTarget.substr(real.size() + 1);
+  }
+
+  void Remember(const Entry& entry) {
+    CachedCards()[CacheKey(entry)] =
+        CachedCard{entry.state.identity, entry.card, NowNs(), cache->opens};
+  }
+
+  Index& IndexOf(ContactProperty property) {
+    std::unique_ptr<Index>& index = indexes[static_cast<size_t>(property)];
+    if (!index) {
+      index = std::make_unique<Index>();
+      for (const auto& entry : entries) {
+        File(*index, property, *entry);
+      }
+    }
+    return *index;
+  }
+
+  static void File(Index& index, ContactProperty property, Entry& entry) {
+    index[IndexKey(*entry.card, property)].push_back(&entry);
+  }
+
+  // `key`: what IndexKey gave for the card under which the entry was filed.
+  static void Unfile(Index& index, const std::string& key, Entry& entry) {
+    const auto it = index.find(key);
+    if (it == index.end()) {
+      return;
+    }
+    std::erase(it->second, &entry);
+    if (it->second.empty()) {
+      index.erase(it);
+    }
+  }
+
+  void ForEachIndex(const std::function<void(Index&, ContactProperty)>& action) {
+    for (size_t p = 0; p < kPropertyCount; ++p) {
+      if (indexes[p]) {
+        action(*indexes[p], static_cast<ContactProperty>(p));
+      }
+    }
+  }
+
+  std::vector<std::shared_ptr<Entry>>::iterator Position(const std::string& fileName) {
+    return std::lower_bound(entries.begin(), entries.end(), fileName,
+                            [](const std::shared_ptr<Entry>& e, const std::string& name) {
+                              return e->fileName < name;
+                            });
+  }
+
+  bool HasFile(const std::string& fileName) {
+    const auto it = Position(fileName);
+    return it != entries.end() && (*it)->fileName == fileName;
+  }
+
+  void Insert(const std::shared_ptr<Entry>& entry) {
+    entries.insert(Position(entry->fileName), entry);
+    ForEachIndex([&](Index& index, ContactProperty p) { File(index, p, *entry); });
+    Remember(*entry);
+  }
+
+  void Replace(Entry& entry, std::shared_ptr<const Card> card, const FileState& state) {
+    ForEachIndex([&](Index& index, ContactProperty p) {
+      const std::string old = IndexKey(*entry.card, p);
+      std::string key = IndexKey(*card, p);
+      if (key != old) {
+        Unfile(index, old, entry);
+        index[std::move(key)].push_back(&entry);
+      }
+    });
+    entry.card = std::move(card);
+    entry.state = state;
+    ++entry.revision;
+    Remember(entry);
+  }
+
+  void Remove(Entry& entry) {
+    ForEachIndex(
+        [&](Index& index, ContactProperty p) { Unfile(index, IndexKey(*entry.card, p), entry); });
+    CachedCards().erase(CacheKey(entry));
+    const auto it = Position(entry.fileName);
+    if (it != entries.end() && it->get() == &entry) {
+      entries.erase(it);
+    }
+    entry.deleted = true;
+  }
+};
+
+class VCardItem : public ContactItem {
+ public:
+  VCardItem(std::shared_ptr<FolderState> folder, std::shared_ptr<Entry> entry)
+      : folder_(std::move(folder)),
+        entry_(std::move(entry)),
+        base_(entry_->card),
+        baseRevision_(entry_->revision) {}
+
+  // A new card, not in the folder until saved.
+  explicit VCardItem(std::shared_ptr<FolderState> folder)
+      : folder_(std::move(folder)),
+        base_(std::make_shared<const Card>(NewCard(NewUid(folder_->random)))) {}
+
+  std::string TypeName() const override { return CardTypeName(Current()); }
+
+  std::string Get(ContactProperty property) const override {
+    return ReadProperty(Current(), property);
+  }
+
+  void Set(ContactProperty property, const std::string& value) override {
+    if (!edited_) {
+      edited_ = *base_;
+    }
+    if (WriteProperty(*edited_, property, value)) {
+      changes_.emplace_back(property, value);
+    }
+  }
+
+  void Save() override {
+    if (deleted_) {
+      throw ContactsError("Cannot save " + Describe() + ": it has been deleted");
+    }
+    if (!entry_) {
+      SaveNew();
+      return;
+    }
+    if (entry_->deleted) {
+      throw ContactsError("Cannot save " + folder_->Shown(*entry_) + ": it has been deleted");
+    }
+    if (!edited_) {
+      return;
+    }
+    if (baseRevision_ != entry_->revision) {
+      // Saved through another handle meanwhile: apply this handle's changes
+      // to the card as it now stands, so that neither save undoes the other.
+      Card rebased = *entry_->card;
+      for (const auto& [property, value] : changes_) {
+        WriteProperty(rebased, property, value);
+      }
+      edited_ = std::move(rebased);
+      base_ = entry_->card;
+      baseRevision_ = entry_->revision;
+    }
+    // Compared as written, so that a value set and set back, or a 2.1 card
+    // whose properties were all written unchanged, is no change.
+    if (Write(*edited_) == Write(*base_)) {
+      Settle();
+      return;
+    }
+    const int dir = folder_->handle->get();
+    const std::string& path = folder_->WritePath(*entry_);
+    const std::string shown = folder_->Shown(*entry_);
+    const std::optional<FileState> now = StatFile(dir, path);
+    if (!now || now->identity != entry_->state.identity) {
+      throw ContactsError("Contact card " + shown +
+                          " was changed or removed by another program since it was read; "
+                          "it was not overwritten");
+    }
+    Card card = *edited_;
+    PrepareForWriting(card, [this] { return NewUid(folder_->random); });
+    WriteFileAtomically(dir, path, Write(card), true, now->mode, folder_->random, shown);
+    folder_->Replace(*entry_, std::make_shared<const Card>(std::move(card)),
+                     WrittenState(dir, path, shown));
+    Settle();
+  }
+
+  void Delete() override {
+    if (deleted_ || (entry_ && entry_->deleted)) {
+      throw ContactsError("Cannot delete " + Describe() + ": it has already been deleted");
+    }
+    if (entry_) {
+      MoveIntoSubfolder(folder_->real, entry_->fileName, kDeletedFolder, folder_->Shown(*entry_));
+      folder_->Remove(*entry_);
+    }
+    deleted_ = true;
+  }
+
+  std::string Describe() const override {
+    return entry_ ? folder_->Shown(*entry_) : "a new contact card in " + folder_->shown;
+  }
+
+ private:
+  const Card& Current() const { return edited_ ? *edited_ : *base_; }
+
+  void Settle() {
+    base_ = entry_->card;
+    baseRevision_ = entry_->revision;
+    edited_.reset();
+    changes_.clear();
+  }
+
+  static FileState WrittenState(int dir, const std::string& path, const std::string& shown) {
+    const std::optional<FileState> state = StatFile(dir, path);
+    if (!state) {
+      throw ContactsError("Contact card " + shown + " vanished as soon as it was written");
+    }
+    return *state;
+  }
+
+  void SaveNew() {
+    Card card = Current();
+    PrepareForWriting(card, [this] { return NewUid(folder_->random); });
+    const std::string content = Write(card);
+    std::string fileName = CardFileNameForUid(CardUid(card));
+    for (int attempt = 0;; ++attempt) {
+      if (fileName.empty() || folder_->HasFile(fileName)) {
+        fileName = NewUid(folder_->random) + ".vcf";
+      }
+      if (WriteFileAtomically(folder_->handle->get(), fileName, content, false, std::nullopt,
+                              folder_->random, folder_->shown + "/" + fileName)) {
+        break;
+      }
+      if (attempt > 100) {
+        throw ContactsError("Cannot add a contact card to " + folder_->shown +
+                            ": no free file name");
+      }
+      fileName.clear();  // taken by a file that is not an item: draw a random name
+    }
+    auto entry = std::make_shared<Entry>();
+    entry->fileName = fileName;
+    entry->state =
+        WrittenState(folder_->handle->get(), folder_->WritePath(*entry), folder_->Shown(*entry));
+    entry->card = std::make_shared<const Card>(std::move(card));
+    folder_->Insert(entry);
+    entry_ = std::move(entry);
+    Settle();
+  }
+
+  std::shared_ptr<FolderState> folder_;
+  std::shared_ptr<Entry> entry_;  // null for a new card until its first save
+  std::shared_ptr<const Card> base_;
+  std::uint64_t baseRevision_ = 0;
+  std::optional<Card> edited_;  // a copy, once a property is set
+  std::vector<std::pair<ContactProperty, std::string>> changes_;
+  bool deleted_ = false;
+};
+
+class VCardFolder : public ContactsFolder {
+ public:
+  explicit VCardFolder(std::shared_ptr<FolderState> state) : state_(std::move(state)) {}
+
+  int Count() override { return static_cast<int>(state_->entries.size()); }
+
+  std::unique_ptr<ContactItem> Item(int position) override {
+    if (position < 1 || position > Count()) {
+      throw std::out_of_range("Contacts folder " + state_->shown + " has no item at position " +
+                              std::to_string(position) + " (it holds " + std::to_string(Count()) +
+                              ")");
+    }
+    return std::make_unique<VCardItem>(state_, state_->entries[position - 1]);
+  }
+
+  std::unique_ptr<ContactItem> Find(const std::string& filter) override {
+    const ContactFilter parsed = ContactFilter::Parse(filter);
+    auto matches = [&](const Entry& entry) {
+      return parsed.Matches([&](ContactProperty p) { return ReadProperty(*entry.card, p); });
+    };
+    const Entry* found = nullptr;
+    if (parsed.RequiredTerms().empty()) {
+      for (const auto& entry : state_->entries) {
+        if (matches(*entry)) {
+          found = entry.get();
+          break;
+        }
+      }
+    } else {
+      // Every match has the value of each required term; the shortest list
+      // of candidates is as good as any and the cheapest to test.
+      const std::vector<Entry*>* candidates = nullptr;
+      for (const FilterTerm& term : parsed.RequiredTerms()) {
+        Index& index = state_->IndexOf(term.property);
+        const auto it = index.find(FoldCase(term.value));
+        if (it == index.end()) {
+          return nullptr;
+        }
+        if (!candidates || it->second.size() < candidates->size()) {
+          candidates = &it->second;
+        }
+      }
+      for (const Entry* entry : *candidates) {
+        if ((!found || entry->fileName < found->fileName) && matches(*entry)) {
+          found = entry;
+        }
+      }
+    }
+    if (!found) {
+      return nullptr;
+    }
+    return std::make_unique<VCardItem>(state_, *state_->Position(found->fileName));
+  }
+
+  std::unique_ptr<ContactItem> CreateItem() override { return std::make_unique<VCardItem>(state_); }
+
+ private:
+  std::shared_ptr<FolderState> state_;
+};
+
+struct DirectoryCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+bool IsCardFileName(const std::string& name) {
+  return name.size() > 4 && name.front() != '.' &&
+         EqualsIgnoringCase(std::string_view(name).substr(name.size() - 4), ".vcf");
+}
+
+std::string RealPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) {
+    return {};
+  }
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
+std::string LinkText(const std::string& path) {
+  std::string target(PATH_MAX, '\0');
+  const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+  return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
+}
+
+// The entry for the card file `name` of the folder, listed in it; the
+// folder is open as the descriptor `dir`. The card comes from `kept` when
+// what is kept there is known to match the file; otherwise the file is
+// read, and `kept` records what was read. Either way the record is marked
+// as found by `opening`.
+std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const std::string& name,
+                                 std::unordered_map<std::string, CachedCard>& kept,
+                                 std::uint64_t opening, std::size_t& parsed) {
+  auto entry = std::make_shared<Entry>();
+  entry->fileName = name;
+  std::optional<FileState> fileState = StatEntry(dir, name);
+  if (!fileState) {
+    throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
+                        ErrorText(errno));
+  }
+  if (S_ISLNK(fileState->mode)) {
+    const std::string link = state.real + "/" + name;
+    const std::string target = RealPath(link);
+    if (target.empty()) {
+      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " +
+                          LinkText(link) + ", which cannot be followed");
+    }
+    if (target.compare(0, state.real.size() + 1, state.real + "/") != 0) {
+      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " + target +
+                          ", outside the contacts folder");
+    }
+    entry->linkTarget = target;
+    fileState = StatFile(target);
+    if (!fileState) {
+      throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
+                          ErrorText(errno));
+    }
+  }
+  if (S_ISDIR(fileState->mode)) {
+    throw ContactsError("Contact card " + state.Shown(*entry) + " is a folder, not a card file");
+  }
+  if (!S_ISREG(fileState->mode)) {
+    throw ContactsError("Contact card " + state.Shown(*entry) + " is not a regular file");
+  }
+  CachedCard& cached = entry->linkTarget.empty() ? kept[name] : kept[state.CacheKey(*entry)];
+  cached.lastOpen = opening;
+  if (cached.card && cached.identity == fileState->identity &&
+      cached.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
+    entry->state = *fileState;
+    entry->card = cached.card;
+    return entry;
+  }
+  const std::int64_t before = NowNs();
+  FileContent content = entry->linkTarget.empty()
+                            ? ReadWholeFile(dir, name, state.Shown(*entry))
+                            : ReadWholeFile(entry->linkTarget, state.Shown(*entry));
+  try {
+    entry->card = std::make_shared<const Card>(Parse(content.bytes));
+  } catch (const SyntaxError& error) {
+    throw ContactsError("Contact card " + state.Shown(*entry) +
+                        " is not a readable vCard: " + error.what());
+  }
+  entry->state = content.state;
+  cached = CachedCard{entry->state.identity, entry->card, before, opening};
+  ++parsed;
+  return entry;
+}
+
+}  // namespace
+
+}  // namespace vcard
+
+VCardContactStore::VCardContactStore(std::chrono::nanoseconds settleTime)
+    : cache_(std::make_shared<vcard::CardCache>()) {
+  cache_->settleNs = settleTime.count();
+}
+
+VCardContactStore::~VCardContactStore() = default;
+
+std::size_t VCardContactStore::CardsParsed() const {
+  return cache_->parsed;
+}
+
+std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string& path) {
+  using namespace vcard;
+  auto state = std::make_shared<FolderState>();
+  state->cache = cache_;
+  state->shown = path;
+  while (state->shown.size() > 1 && state->shown.back() == '/') {
+    state->shown.pop_back();
+  }
+  state->real = RealPath(path);
+  if (state->real.empty()) {
+    if (errno == ENOENT) {
+      throw ContactsError("Contacts folder " + path + " does not exist");
+    }
+    throw ContactsError("Cannot open contacts folder " + path + ": " + ErrorText(errno));
+  }
+  const int fd = ::open(state->real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int openError = errno;
+  state->handle = std::make_unique<FolderHandle>(fd);
+  errno = openError;
+  std::unique_ptr<DIR, DirectoryCloser> dir(fd < 0 ? nullptr : ::fdopendir(::dup(fd)));
+  if (!dir) {
+    if (errno == ENOTDIR) {
+      throw ContactsError("Contacts folder " + path + " is not a folder");
+    }
+    throw ContactsError("Cannot list contacts folder " + path + ": " + ErrorText(errno));
+  }
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* item = ::readdir(dir.get());
+    if (!item) {
+      if (errno != 0) {
+        throw ContactsError("Cannot list contacts folder " + path + ": " + ErrorText(errno));
+      }
+      break;
+    }
+    std::string name = item->d_name;
+    if (IsCardFileName(name)) {
+      names.push_back(std::move(name));
+    } else if (name.front() == '.') {
+      RemoveLeftoverTemporary(state->handle->get(), name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+
+  // Updated in place: a folder opened again, unchanged, costs no allocation
+  // per card.
+  // Only one folder's cards are kept: a run works on one folder, and the
+  // cards of a folder no longer used would stay for the program's lifetime.
+  std::erase_if(cache_->folders, [&](const auto& folder) { return folder.first != state->real; });
+  std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
+  const std::uint64_t opening = ++cache_->opens;
+  state->entries.reserve(names.size());
+  for (const std::string& name : names) {
+    state->entries.push_back(
+        ReadEntry(*state, state->handle->get(), name, kept, opening, cache_->parsed));
+  }
+  // Forget the cards of files that are gone.
+  std::erase_if(kept, [&](const auto& item) { return item.second.lastOpen != opening; });
+  return std::make_unique<VCardFolder>(std::move(state));
+}
+
+}  // namespace twinbook
