@@ -2,88 +2,78 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <filesystem>
 
-#include "environment/run_context.h"
+#include "engine/change_flags.h"
+#include "engine/contact_ids.h"
+#include "engine/reconcile.h"
+#include "engine/speed_dials.h"
 #include "support/fake_platform.h"
 #include "support/scripted_view.h"
 #include "support/temp_dir.h"
 
 namespace twinbook::testing {
 
-// A contact record written the way the tables of the tests read:
-// Contact("7", "Ann").Mobile("5551234", "3").Flagged("M").
-struct Contact {
-  Contact(std::string id, std::string name) {
-    record.ContactID = std::move(id);
-    record.ContactName = std::move(name);
+// A record as the tables write it: ID, name, flag, then entries "m=5551:3"
+// (number 5551 with speed dial 3) of the kinds m(obile) h(ome) w(ork) e(-mail).
+inline SyncObject R(std::string id, std::string name, std::string flag = "",
+                    std::vector<std::string> entries = {}) {
+  SyncObject r;
+  r.ContactID = std::move(id);
+  r.ContactName = std::move(name);
+  r.Flag = std::move(flag);
+  for (const std::string& entry : entries) {
+    using F = std::string SyncObject::*;
+    const std::pair<F, F> kinds[] = {{&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
+                                     {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
+                                     {&SyncObject::Work1Number, &SyncObject::Work1Speed},
+                                     {&SyncObject::EmailAddress, &SyncObject::EmailSpeed}};
+    const auto [number, speed] = kinds[std::string("mhwe").find(entry[0])];
+    const size_t colon = entry.find(':');
+    r.*number = entry.substr(2, colon - 2);
+    r.*speed = colon == std::string::npos ? "" : entry.substr(colon + 1);
   }
-  explicit Contact(const SyncObject& from) : record(from) {}
-  Contact& Work2(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::Work2Number, &SyncObject::Work2Speed, number, speed);
-  }
-  Contact& DC(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::DCNumber, &SyncObject::DCSpeed, number, speed);
-  }
-  Contact& Home(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::HomeNumber, &SyncObject::HomeSpeed, number, speed);
-  }
-  Contact& Work1(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::Work1Number, &SyncObject::Work1Speed, number, speed);
-  }
-  Contact& Mobile(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::MobileNumber, &SyncObject::MobileSpeed, number, speed);
-  }
-  Contact& Fax(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::FaxNumber, &SyncObject::FaxSpeed, number, speed);
-  }
-  Contact& Pager(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::PagerNumber, &SyncObject::PagerSpeed, number, speed);
-  }
-  Contact& Other(std::string number, std::string speed = "") {
-    return Entry(&SyncObject::OtherNumber, &SyncObject::OtherSpeed, number, speed);
-  }
-  Contact& Email(std::string address, std::string speed = "") {
-    return Entry(&SyncObject::EmailAddress, &SyncObject::EmailSpeed, address, speed);
-  }
-  Contact& Flagged(std::string flag) {
-    record.Flag = std::move(flag);
-    return *this;
-  }
-  operator SyncObject() const { return record; }
+  return r;
+}
 
-  SyncObject record;
+inline const std::array<void (*)(RunContext&), 7> kEnginePhases = {
+    AssignContactIDs,  FlagDeletedItems,  FlagNewItems, AssignSpeedDials,
+    FlagModifiedItems, SyncModifiedItems, SyncNewItems};
 
- private:
-  Contact& Entry(std::string SyncObject::*number, std::string SyncObject::*speed,
-                 std::string& value, std::string& slot) {
-    record.*number = std::move(value);
-    record.*speed = std::move(slot);
-    return *this;
+inline std::vector<SyncObject> RecordsOf(const SyncSet& set) {
+  return {set.begin(), set.end()};
+}
+
+// One run state over three seeded sets, with its own log, scripted user and
+// fake stores, for calling phase routines.
+struct EngineSide {
+  EngineSide(const std::vector<SyncObject>& outlook, const std::vector<SyncObject>& phoneBook,
+             const std::vector<SyncObject>& sync) {
+    fake.settings.Set("LogPath", log);
+    ResetSyncState(state, fake.settings);
+    for (auto [records, set] : {std::pair{&outlook, &state.OutlookSet},
+                                {&phoneBook, &state.PhoneBookSet},
+                                {&sync, &state.SyncDatabaseSet}}) {
+      for (const SyncObject& record : *records) {
+        set->Append() = record;
+      }
+    }
   }
-};
-
-// Appends copies of `records` to `set`.
-void Seed(SyncSet& set, const std::vector<SyncObject>& records);
-// The records of `set`, in order.
-std::vector<SyncObject> RecordsOf(const SyncSet& set);
-// The flags of `set`, in order.
-std::vector<std::string> FlagsOf(const SyncSet& set);
-
-// What a phase routine needs: a run state reset as at the start of a run,
-// with its activity log in a temporary folder, a scripted user and fake
-// stores. Tests seed the three sets and call the routines.
-class EngineTest : public ::testing::Test {
- protected:
-  EngineTest();
-
-  // The activity log's lines, without their CR LF.
-  std::vector<std::string> LogLines() const;
-
-  void SeedOutlook(const std::vector<SyncObject>& records) { Seed(state.OutlookSet, records); }
-  void SeedPhoneBook(const std::vector<SyncObject>& records) { Seed(state.PhoneBookSet, records); }
-  void SeedSync(const std::vector<SyncObject>& records) { Seed(state.SyncDatabaseSet, records); }
+  // Runs the routines in order; the message of an error that ends them.
+  template <typename Routines>
+  std::string Run(const Routines& routines) {
+    try {
+      for (auto routine : routines) {
+        routine(context);
+      }
+    } catch (const std::exception& error) {
+      return error.what();
+    }
+    return "";
+  }
+  std::vector<std::string> Log() const {
+    return std::filesystem::exists(log) ? ReadCrLfLines(log) : std::vector<std::string>{};
+  }
 
   TempDir dir;
   const std::string log = dir / "SyncLog.txt";
