@@ -38,40 +38,6 @@ void EditCard(StoreFiles& f, const std::string& fileAs,
   }
 }
 
-const char* const kGroupCard =
-    "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:club\r\nKIND:group\r\nFN:Book Club\r\nN:;;;;\r\n"
-    "MEMBER:urn:uuid:ann\r\nEND:VCARD\r\n";
-
-void SeedFirstRun(StoreFiles& f) {
-  // Matched by name: agreeing, and differing (put to the user).
-  Card(f, "ann", "Lee, Ann", {{P::FirstName, "Ann"}, {P::MobileTelephoneNumber, "555-111-0000"}});
-  Card(f, "al", "Ray, Al", {{P::MobileTelephoneNumber, "5556660000"}});
-  Card(f, "jo", "Kim, Jo",
-       {{P::BusinessTelephoneNumber, "5558880000"}, {P::MobileTelephoneNumber, "5550001111"}});
-  f.ExecutePhoneBookSql(PhoneBookRowSql("1", "Lee, Ann", "5551110000", 4, 1) +
-                        PhoneBookRowSql("5", "Ray, Al", "5557770000", 4, 5) +
-                        PhoneBookRowSql("6", "Kim, Jo", "5558880000", 3, 6) +
-                        // On the phone only, and a name longer than the phone keeps.
-                        PhoneBookRowSql("2", "Ox, Cy", "5553330000", 6, 2) +
-                        PhoneBookRowSql("3", "Poe, Ed", "5554440000", 2, 3) +
-                        PhoneBookRowSql("3", "Poe, Ed", "ed@example.org", 10, 4) +
-                        PhoneBookRowSql("9", "Fairweather-Lindqvist, Bart", "5555656000", 4, 9) +
-                        PhoneBookRowSql("10", "Zed, Ida", "5558181000", 4, 10));
-  // On the desktop only; excluded with an old ID; a list; a long name.
-  Card(f, "bo", "Ng, Bo", {{P::HomeTelephoneNumber, "5552220000"}, {P::Email1Address, "b@x.org"}});
-  Card(f, "tam", "Vo, Tam",
-       {{P::User2, "YES"}, {P::BusinessFaxNumber, "5559991111"}, {P::User1, "123*456*7890"}});
-  Card(f, "dee", "Dee", {{P::User2, "No"}, {P::User3, "4"}, {P::User4, "M:9"}});
-  Card(f, "max", "Montgomery-Smythe, Alexandra", {{P::MobileTelephoneNumber, "5554545000"}});
-  f.WriteCardFile("club.vcf", kGroupCard);
-  // vCard 2.1 with a home number the phone lacks, conflict kept on the
-  // phone's side: the card loses the number with the slot just handed to it.
-  f.WriteCardFile("ida.vcf",
-                  "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Zed;Ida\r\nFN:Ida Zed\r\n"
-                  "TEL;CELL;VOICE:555-818-1000\r\nTEL;HOME:555-818-2000\r\n"
-                  "X-TWINBOOK-USER2:Y\r\nEND:VCARD\r\n");
-}
-
 void SeedChanges(StoreFiles& f, const std::map<std::string, Keep>& keep) {
   // Before: the phone's contacts and two desktop ones, put in step.
   f.ExecutePhoneBookSql(PhoneBookRowSql("1", "Lee, Ann", "5551110000", 4, 1) +
@@ -89,6 +55,10 @@ void SeedChanges(StoreFiles& f, const std::map<std::string, Keep>& keep) {
   Card(f, "mei", "Oda, Mei",
        {{P::MobileTelephoneNumber, "5557171000"}, {P::HomeTelephoneNumber, "5557272000"}});
   Card(f, "max", "Montgomery-Smythe, Alexandra", {{P::MobileTelephoneNumber, "5554545000"}});
+  Card(f, "dee", "Dee", {{P::User2, "No"}, {P::User3, "4"}, {P::User4, "M:9"}});
+  f.WriteCardFile("club.vcf",
+                  "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:club\r\nKIND:group\r\nFN:Book Club\r\n"
+                  "N:;;;;\r\nMEMBER:urn:uuid:ann\r\nEND:VCARD\r\n");
   AnsweringView view(keep);
   if (!RunWith(f, view)) {
     throw std::runtime_error("The run that puts the stores in step did not complete");
@@ -158,36 +128,13 @@ std::optional<ConflictAnswer> AnsweringView::AskConflict(const ConflictQuestion&
 
 std::vector<Scenario> CrashScenarios() {
   const std::map<std::string, Keep> changesKeep = {{"Uma, Sue", Keep::Outlook}};
-  return {{"FirstRun", SeedFirstRun, {{"Kim, Jo", Keep::Outlook}}},
-          {"Changes", [changesKeep](StoreFiles& f) { SeedChanges(f, changesKeep); }, changesKeep},
+  return {{"Changes", [changesKeep](StoreFiles& f) { SeedChanges(f, changesKeep); }, changesKeep},
           {"SampleData",
            [](StoreFiles& f) {
              std::filesystem::remove_all(f.data);
              InstallSampleData(f.data);
            },
            {{"Brennan, Thomas", Keep::Outlook}}}};
-}
-
-Scenario LargeScenario(int count) {
-  Scenario scenario{"Large", nullptr, {}};
-  for (int i = 0; i < count; i += 5) {
-    scenario.keep["Match " + std::to_string(i)] = Keep::Outlook;
-  }
-  scenario.seed = [count](StoreFiles& f) {
-    std::string sql;
-    for (int i = 0; i < count; ++i) {
-      const std::string n = std::to_string(1000 + i);
-      sql += PhoneBookRowSql(n, "Match " + std::to_string(i), "555100" + n, 4, 3 * i + 1) +
-             PhoneBookRowSql(std::to_string(5000 + i), "Phone " + n, "555200" + n, 4, 3 * i + 2) +
-             PhoneBookRowSql(std::to_string(5000 + i), "Phone " + n, "555300" + n, 2, 3 * i + 3);
-      Card(f, "match" + n, "Match " + std::to_string(i),
-           {{P::MobileTelephoneNumber, (i % 5 == 0 ? "555109" : "555100") + n}});
-      Card(f, "desk" + n, "Desk " + n,
-           {{P::MobileTelephoneNumber, "555400" + n}, {P::Email1Address, "d" + n + "@x.org"}});
-    }
-    f.ExecutePhoneBookSql(sql);
-  };
-  return scenario;
 }
 
 bool RunWith(StoreFiles& files, AnsweringView& view, CrashPlan* plan) {

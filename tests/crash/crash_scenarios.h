@@ -29,20 +29,15 @@ class AnsweringView : public ScriptedView {
   std::map<std::string, ConflictAnswer::Keep> keep_;
 };
 
-// Starting stores and the user's answers for a run whose every crash point
-// is tried.
 struct Scenario {
   std::string name;
   std::function<void(StoreFiles&)> seed;  // fills the empty stores of a fresh StoreFiles
   std::map<std::string, ConflictAnswer::Keep> keep;
 };
 
-// A first run with both sides filled; stores in step, then changed on both
-// sides; the first run over the sample Data folder.
+// Stores in step, then changed on both sides in every way a run handles;
+// the first run over the sample Data folder.
 std::vector<Scenario> CrashScenarios();
-// `count` contacts matched by name (every fifth differing), on the phone
-// only and on the desktop only: a run long enough to be killed from outside.
-Scenario LargeScenario(int count);
 
 // One StartSync over the stores of `files`; with a plan, through crashing
 // wrappers around stores of its own, as a program started afresh has them.
