@@ -40,35 +40,46 @@ TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
   }
 }
 
-// The Options dialog opened from the Tools menu, over settings stored in a
-// temporary folder with files for the pickers to list.
+const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
+
+// The Options dialog opened from the Tools menu over stored settings, with
+// files in a temporary folder for the pickers to list.
 class OptionsTest : public ::testing::Test {
  protected:
   OptionsTest() {
     std::filesystem::create_directories(dir / "contacts/work");
     std::filesystem::create_directories(dir / "logs");
     for (const char* file :
-         {"PhoneBook.mdb", "Twinbook.mdb", "logs/SyncLog.txt", "logs/Older.txt", "logs/.hidden"}) {
+         {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt", "logs/.x"}) {
       WriteFile(dir / file, "");
     }
-    for (const auto& [key, box, value] : Stored())
-      fake.settings.Set(key, value);
+    fake.settings.values = {{"Settings/NameField", "Full Name"},
+                            {"Settings/MaskOption", "3"},
+                            {"Settings/PMBefore", "False"},
+                            {"Settings/PMAfter", "True"},
+                            {"Settings/PhoneBookPath", dir / "PhoneBook.mdb"},
+                            {"Settings/SyncPath", dir / "Twinbook.mdb"},
+                            {"Settings/LogPath", dir / "logs/Log.txt"},
+                            {"Settings/ContactsPath", dir / "contacts"},
+                            {"Settings/NameLimit", "100"},
+                            {"Settings/NumberLimit", "200"}};
+    Open();
+  }
+  void Open() {
     ResetSyncState(state, fake.settings);
     window.show();
     Child<QAction>(&window, "Settings")->trigger();
   }
-  // Each setting with its box, as stored before the test.
-  std::vector<std::tuple<std::string, const char*, std::string>> Stored() {
-    return {{"NameField", "olNameField", "Full Name"},
-            {"MaskOption", "dashes", "3"},
-            {"PhoneBookPath", "pbPath", dir / "PhoneBook.mdb"},
-            {"SyncPath", "SyPath", dir / "Twinbook.mdb"},
-            {"LogPath", "lgPath", dir / "logs/SyncLog.txt"},
-            {"ContactsPath", "ctPath", dir / "contacts"},
-            {"PMBefore", "StartPMBefore", "False"},
-            {"PMAfter", "StartPMAfter", "True"},
-            {"NameLimit", "MaxNames", "100"},
-            {"NumberLimit", "MaxNumbers", "200"}};
+  // The dialog's controls as one line, the paths under the test's folder as "~".
+  QString Shown() {
+    OptionsDialog* dialog = window.options();
+    QString shown = Child<QComboBox>(dialog, "olNameField")->currentText() +
+                    QString(" mask %1 ").arg(dialog->GetMaskOption()) +
+                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? "before " : "") +
+                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? "after" : "");
+    for (const char* box : kBoxes)
+      shown += " " + Field(box)->text();
+    return shown.replace(QString::fromStdString(dir.path()), "~");
   }
   QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
   void Click(const char* name, QWidget* in = nullptr) {
@@ -85,9 +96,6 @@ class OptionsTest : public ::testing::Test {
       names << item->text();
     return names;
   }
-  std::string StoredValue(const std::string& key) {
-    return fake.settings.Read("Settings", key).value_or("<absent>");
-  }
 
   TempDir dir;
   FakePlatform fake;
@@ -97,71 +105,57 @@ class OptionsTest : public ::testing::Test {
   std::vector<std::string> messages;
 };
 
-// Shows what is stored; Save stores every box and reloads the settings at once.
-TEST_F(OptionsTest, ShowsTheStoredValuesAndSaveStoresTheBoxes) {
-  OptionsDialog* dialog = window.options();
+// It shows what is stored, one dialog at most; Save stores every box and
+// reloads the settings at once, but not under a run, which keeps the ones it
+// loaded. Each stored mask selects its button (a stranger the default).
+TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   Child<QAction>(&window, "Settings")->trigger();
-  EXPECT_EQ(window.findChildren<OptionsDialog*>(), QList<OptionsDialog*>{dialog});  // at most one
-  EXPECT_EQ(Child<QComboBox>(dialog, "olNameField")->currentText(), "Full Name");
-  EXPECT_TRUE(Child<QRadioButton>(dialog, "dashes")->isChecked());
-  EXPECT_FALSE(Child<QCheckBox>(dialog, "StartPMBefore")->isChecked());
-  EXPECT_TRUE(Child<QCheckBox>(dialog, "StartPMAfter")->isChecked());
-  for (const auto& [key, box, value] : Stored()) {
-    if (auto* field = dialog->findChild<QLineEdit*>(box)) {
-      EXPECT_EQ(field->text().toStdString(), value) << box;
-    }
-  }
-  Child<QComboBox>(dialog, "olNameField")->setCurrentText("File As");
-  Child<QRadioButton>(dialog, "none")->click();
-  Child<QCheckBox>(dialog, "StartPMBefore")->setChecked(true);
-  Child<QCheckBox>(dialog, "StartPMAfter")->setChecked(false);
-  for (const char* box : {"pbPath", "SyPath", "lgPath", "ctPath"})
+  EXPECT_EQ(window.findChildren<OptionsDialog*>().size(), 1);
+  EXPECT_EQ(
+      Shown(),
+      "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Log.txt ~/contacts 100 200");
+  Child<QComboBox>(window.options(), "olNameField")->setCurrentText("File As");
+  Child<QRadioButton>(window.options(), "none")->click();
+  Child<QCheckBox>(window.options(), "StartPMBefore")->setChecked(true);
+  Child<QCheckBox>(window.options(), "StartPMAfter")->setChecked(false);
+  for (const char* box : kBoxes)
     Field(box)->setText(QString("/n/") + box);
   Field("MaxNames")->setText("007");
   Field("MaxNumbers")->setText("7");
   Click("save");
   EXPECT_EQ(window.options(), nullptr);
-  for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
-           {"NameField", "File As"},
-           {"MaskOption", "1"},
-           {"NameLimit", "7"},
-           {"NumberLimit", "7"},
-           {"PMBefore", "True"},
-           {"PMAfter", "False"},
-           {"PhoneBookPath", "/n/pbPath"},
-           {"SyncPath", "/n/SyPath"},
-           {"LogPath", "/n/lgPath"},
-           {"ContactsPath", "/n/ctPath"},
-           {"ManagerPath", dir / "program/idenpm.exe"}}) {
-    EXPECT_EQ(StoredValue(key), value) << key;
-  }
+  EXPECT_EQ(fake.settings.values, (std::map<std::string, std::string>{
+                                      {"Settings/NameField", "File As"},
+                                      {"Settings/MaskOption", "1"},
+                                      {"Settings/PMBefore", "True"},
+                                      {"Settings/PMAfter", "False"},
+                                      {"Settings/PhoneBookPath", "/n/pbPath"},
+                                      {"Settings/SyncPath", "/n/SyPath"},
+                                      {"Settings/LogPath", "/n/lgPath"},
+                                      {"Settings/ContactsPath", "/n/ctPath"},
+                                      {"Settings/NameLimit", "7"},
+                                      {"Settings/NumberLimit", "7"},
+                                      {"Settings/ManagerPath", dir / "program/idenpm.exe"}}));
   EXPECT_EQ(
-      state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.NameLimit),
-      "File As/n/lgPath7");
-}
+      state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.MaskOption),
+      "File As/n/lgPath1");
 
-// Each stored mask selects its button and is saved back (a stranger as the
-// default); a nickname name field is kept; a save during a run leaves the run
-// the settings it loaded.
-TEST_F(OptionsTest, MaskOptionsNicknameAndASaveDuringARun) {
-  Click("cancel");
-  for (const auto& [stored, button, saved] :
-       std::vector<std::tuple<std::string, const char*, std::string>>{
-           {"1", "none", "1"}, {"2", "parenth", "2"}, {"4", "dots", "4"}, {"7", "parenth", "2"}}) {
-    fake.settings.Set("MaskOption", stored);
-    fake.settings.Set("NameField", "Nickname");
-    ResetSyncState(state, fake.settings);
-    Child<QAction>(&window, "Settings")->trigger();
-    EXPECT_TRUE(Child<QRadioButton>(window.options(), button)->isChecked()) << stored;
+  for (const auto& [stored, shown] :
+       std::vector<std::pair<std::string, int>>{{"2", 2}, {"4", 4}, {"7", 2}, {"Nickname", 2}}) {
+    fake.settings.Set(stored == "Nickname" ? "NameField" : "MaskOption", stored);
+    Open();
+    EXPECT_EQ(window.options()->GetMaskOption(), shown) << stored;
     Click("save");
-    EXPECT_EQ(StoredValue("MaskOption") + StoredValue("NameField"), saved + "Nickname");
   }
+  EXPECT_EQ(fake.settings.Read("Settings", "MaskOption").value_or("") +
+                fake.settings.Read("Settings", "NameField").value_or(""),
+            "2Nickname");
   state.RunInProgress = true;
-  Child<QAction>(&window, "Settings")->trigger();
+  Open();
   Field("lgPath")->setText("/l/Log.txt");
   Click("save");
-  EXPECT_EQ(StoredValue("LogPath"), "/l/Log.txt");
-  EXPECT_EQ(state.settings.LogPath, dir / "logs/SyncLog.txt");
+  EXPECT_EQ(fake.settings.Read("Settings", "LogPath"), "/l/Log.txt");
+  EXPECT_EQ(state.settings.LogPath, "/n/lgPath");
   state.RunInProgress = false;
 }
 
@@ -181,57 +175,54 @@ TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndCancelStoresNothing) {
     AnswerMessageBox(&owner, messages);
     Click("save");
     EXPECT_EQ(messages.back(), message);
-    ASSERT_NE(window.options(), nullptr);
-    EXPECT_EQ(Field("MaxNames")->text() + Field("MaxNumbers")->text() + Field("lgPath")->text(),
-              names + numbers + "/elsewhere/log.txt");
+    EXPECT_EQ(
+        Shown(),
+        "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb /elsewhere/log.txt ~/contacts " +
+            names + " " + numbers);
   }
   Click("cancel");
   EXPECT_EQ(window.options(), nullptr);
   EXPECT_EQ(fake.settings.values, before);
 }
 
-// A picker starts in the folder of the stored setting (home when there is
-// none), lists that folder's files, and puts the one clicked, the folder, or
-// the one chosen with Enter into its box; Cancel leaves the box alone.
+// A picker starts in the folder of the stored setting (home without one) and
+// lists its files; the file clicked, chosen with Enter, or the folder with OK
+// goes into its box, and Cancel leaves the box alone.
 TEST_F(OptionsTest, EachBrowseButtonPicksAPathForItsBox) {
   BrowseDialog* picker = Picker("BrowseLog");
-  EXPECT_EQ(picker->windowTitle(), "Log File");
-  EXPECT_EQ(picker->folder().toStdString(), dir / "logs");
-  EXPECT_EQ(Files(picker), (QStringList{"Older.txt", "SyncLog.txt"}));
+  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+            "Log File " + QString::fromStdString(dir / "logs"));
+  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
   auto* list = Child<QListWidget>(picker, "brsFile");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(0)).center());
-  EXPECT_EQ(Field("lgPath")->text().toStdString(), dir / "logs/Older.txt");
+                    list->visualItemRect(list->item(1)).center());
 
   picker = Picker("BrowsePhoneBook");
-  EXPECT_EQ(picker->windowTitle() + picker->folder(),
-            "PhoneBook Database" + QString::fromStdString(dir.path()));
+  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+            "PhoneBook Database " + QString::fromStdString(dir.path()));
   auto* tree = Child<QTreeView>(picker, "BrsDir");
   tree->setCurrentIndex(
       qobject_cast<QFileSystemModel*>(tree->model())->index(QString::fromStdString(dir / "logs")));
-  EXPECT_EQ(Files(picker), (QStringList{"Older.txt", "SyncLog.txt"}));
+  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
   Click("OK", picker);
-  EXPECT_EQ(Field("pbPath")->text().toStdString(), dir / "logs/");
 
-  picker = Picker("BrowseSync");
-  list = Child<QListWidget>(picker, "brsFile");
+  list = Child<QListWidget>(Picker("BrowseSync"), "brsFile");
   list->setFocus();
   list->setCurrentRow(0);
   QTest::keyClick(list, Qt::Key_Down);
-  EXPECT_EQ(window.options()->picker(), picker);  // moving does not pick
+  ASSERT_NE(window.options()->picker(), nullptr);  // moving does not pick
   QTest::keyClick(list, Qt::Key_Return);
-  EXPECT_EQ(Field("SyPath")->text().toStdString(), dir / "Twinbook.mdb");
 
-  picker = Picker("BrowseContacts");
-  EXPECT_EQ(picker->windowTitle(), "Contacts Folder");
-  EXPECT_FALSE(Child<QListWidget>(picker, "brsFile")->isVisible());
-  picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
-  Click("CancelBrowse", picker);
-  EXPECT_EQ(Field("ctPath")->text().toStdString(), dir / "contacts");
-  picker = Picker("BrowseContacts");
-  picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
-  Click("OK", picker);
-  EXPECT_EQ(Field("ctPath")->text().toStdString(), dir / "contacts/work");
+  for (const char* button : {"CancelBrowse", "OK"}) {
+    picker = Picker("BrowseContacts");
+    EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+              "Contacts Folder " + QString::fromStdString(dir / "contacts"));
+    EXPECT_FALSE(Child<QListWidget>(picker, "brsFile")->isVisible());
+    picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
+    Click(button, picker);
+  }
+  EXPECT_EQ(Shown(),
+            "Full Name mask 3 after ~/logs/ ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work 100 200");
 
   for (const std::string& stored :
        {std::string("Log.txt"), dir / "gone/Log.txt", std::string("/Log.txt")}) {
