@@ -1,10 +1,7 @@
 // twinbook_client_sync DATAFOLDER: one whole run over the Data folder with the
-// program's real stores, for the tests that put other vCard programs on the
-// other side of its Contacts folder; the PhoneBook Manager is not started. The
-// dialogs answer as a user who trusts the desktop: a conflict keeps the
-// desktop's version, and the name prompt is confirmed with the first and last
-// names taken from a "Last, First" name, as vCard programs show FN and N.
-// Exits 0 when the run completed, else 1 with the activity log on stderr.
+// real stores, the manager not started, answering as a user who trusts the
+// desktop; the name prompt takes first and last names from "Last, First", as
+// vCard programs show N. Exits 1 with the log on stderr unless it completed.
 #include <filesystem>
 #include <fstream>
 #include <iostream>

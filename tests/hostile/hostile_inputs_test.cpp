@@ -89,10 +89,10 @@ std::string CardField(const StoreFiles& f, const std::string& fileAs, const std:
 // Names that are no UTF-8 (Latin-1, cut sequences, a byte Windows-1252 leaves
 // unassigned), and as every store reads them: each stray byte as Windows-1252.
 const std::string kOdd =
-    "M\xfcller \xc3 \xe2\x82 \xff\x81 Ren\xe9"
+    "M\xfcller \xc3 \xe2\x82 \xff\x81\x80 Ren\xe9"
     "e";
 const std::string kOddRead =
-    "M\xc3\xbcller \xc3\x83 \xc3\xa2\xe2\x80\x9a \xc3\xbf\xc2\x81 Ren\xc3\xa9"
+    "M\xc3\xbcller \xc3\x83 \xc3\xa2\xe2\x80\x9a \xc3\xbf\xc2\x81\xe2\x82\xac Ren\xc3\xa9"
     "e";
 const std::string kBig = "Big " + std::string(1 << 20, 'x'), kNumber(1 << 20, '7');
 const auto kNone = fs::perms::none, kRead = fs::perms::owner_read,

@@ -13,7 +13,7 @@
 namespace twinbook::testing {
 
 // Runs `act` with the active modal widget once there is one named `name` (any
-// name when empty). A modal dialog blocks the test in its exec(), so its answer
+// when empty). A modal dialog blocks the test in its exec(), so its answer
 // comes from a timer; the timer belongs to `owner` and goes with the test.
 inline void WhenModal(QObject* owner, const QString& name, std::function<void(QWidget*)> act,
                       int triesLeft = 3000) {
@@ -45,9 +45,8 @@ inline void AnswerMessageBox(
 // The child of `parent` with that object name; fails the test when absent.
 template <typename T>
 T* Child(const QObject* parent, const char* name) {
-  T* child = parent->findChild<T*>(name);
-  EXPECT_NE(child, nullptr) << name;
-  return child;
+  EXPECT_NE(parent->findChild<T*>(name), nullptr) << name;
+  return parent->findChild<T*>(name);
 }
 
 inline QString StatusOf(const QWidget& window) {

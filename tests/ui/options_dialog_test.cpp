@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTreeView>
 #include <QtTest/QTest>
 #include <filesystem>
@@ -25,17 +26,12 @@ namespace twinbook::testing {
 namespace {
 
 TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
-  for (const auto& [path, folder] :
-       std::vector<std::pair<std::string, std::string>>{{"/data/SyncLog.txt", "/data"},
-                                                        {"/data/", ""},
-                                                        {"/data/sub/", "/data"},
-                                                        {"/x", "/"},
-                                                        {"/", ""},
-                                                        {"SyncLog.txt", ""},
-                                                        {"", ""},
-                                                        {"Data/Log.txt", "Data"},
-                                                        {"//x", "/"},
-                                                        {"/a b/c'd/\"e\".txt", "/a b/c'd"}}) {
+  // clang-format off
+  for (const auto& [path, folder] : std::vector<std::pair<std::string, std::string>>{
+           {"/data/SyncLog.txt", "/data"}, {"/data/", ""}, {"/data/sub/", "/data"}, {"/x", "/"},
+           {"/", ""}, {"SyncLog.txt", ""}, {"", ""}, {"Data/Log.txt", "Data"}, {"//x", "/"},
+           {"/a b/c'd/\"e\".txt", "/a b/c'd"}}) {
+    // clang-format on
     EXPECT_EQ(FolderOfPath(path), folder) << path;
   }
 }
@@ -43,43 +39,46 @@ TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
 const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
 
 // The Options dialog opened from the Tools menu over stored settings, with
-// files in a temporary folder for the pickers to list.
+// files in a temporary folder for the pickers to list; "~" is that folder.
 class OptionsTest : public ::testing::Test {
  protected:
   OptionsTest() {
     std::filesystem::create_directories(dir / "contacts/work");
     std::filesystem::create_directories(dir / "logs");
-    for (const char* file :
-         {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt", "logs/.x"}) {
+    for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"}) {
       WriteFile(dir / file, "");
     }
-    fake.settings.values = {{"Settings/NameField", "Full Name"},
-                            {"Settings/MaskOption", "3"},
-                            {"Settings/PMBefore", "False"},
-                            {"Settings/PMAfter", "True"},
-                            {"Settings/PhoneBookPath", dir / "PhoneBook.mdb"},
-                            {"Settings/SyncPath", dir / "Twinbook.mdb"},
-                            {"Settings/LogPath", dir / "logs/Log.txt"},
-                            {"Settings/ContactsPath", dir / "contacts"},
-                            {"Settings/NameLimit", "100"},
-                            {"Settings/NumberLimit", "200"}};
-    Open();
+    Store(
+        "NameField=Full Name MaskOption=3 PMBefore=False PMAfter=True NameLimit=100 "
+        "NumberLimit=200 PhoneBookPath=~/PhoneBook.mdb SyncPath=~/Twinbook.mdb "
+        "LogPath=~/logs/Log.txt ContactsPath=~/contacts");
   }
-  void Open() {
+  // Stores the settings written as "Key=value ..." and opens the dialog.
+  void Store(const QString& settings) {
+    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)"))) {
+      fake.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
+    }
     ResetSyncState(state, fake.settings);
     window.show();
     Child<QAction>(&window, "Settings")->trigger();
   }
-  // The dialog's controls as one line, the paths under the test's folder as "~".
+  std::string Path(QString text) { return text.replace("~", dir.path().c_str()).toStdString(); }
+  QString Stored() {
+    QString stored;
+    for (const auto& [key, value] : fake.settings.values)
+      stored += QString::fromStdString(key.substr(9) + "=" + value + " ");
+    return stored.replace(dir.path().c_str(), "~").trimmed();
+  }
+  // The dialog's controls as one line.
   QString Shown() {
     OptionsDialog* dialog = window.options();
     QString shown = Child<QComboBox>(dialog, "olNameField")->currentText() +
-                    QString(" mask %1 ").arg(dialog->GetMaskOption()) +
-                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? "before " : "") +
-                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? "after" : "");
+                    QString(" mask %1").arg(dialog->GetMaskOption()) +
+                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? " before" : "") +
+                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? " after" : "");
     for (const char* box : kBoxes)
       shown += " " + Field(box)->text();
-    return shown.replace(QString::fromStdString(dir.path()), "~");
+    return shown.replace(dir.path().c_str(), "~");
   }
   QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
   void Click(const char* name, QWidget* in = nullptr) {
@@ -124,45 +123,33 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   Field("MaxNumbers")->setText("7");
   Click("save");
   EXPECT_EQ(window.options(), nullptr);
-  EXPECT_EQ(fake.settings.values, (std::map<std::string, std::string>{
-                                      {"Settings/NameField", "File As"},
-                                      {"Settings/MaskOption", "1"},
-                                      {"Settings/PMBefore", "True"},
-                                      {"Settings/PMAfter", "False"},
-                                      {"Settings/PhoneBookPath", "/n/pbPath"},
-                                      {"Settings/SyncPath", "/n/SyPath"},
-                                      {"Settings/LogPath", "/n/lgPath"},
-                                      {"Settings/ContactsPath", "/n/ctPath"},
-                                      {"Settings/NameLimit", "7"},
-                                      {"Settings/NumberLimit", "7"},
-                                      {"Settings/ManagerPath", dir / "program/idenpm.exe"}}));
+  EXPECT_EQ(
+      Stored(),
+      "ContactsPath=/n/ctPath LogPath=/n/lgPath ManagerPath=~/program/idenpm.exe MaskOption=1 "
+      "NameField=File As NameLimit=7 NumberLimit=7 PMAfter=False PMBefore=True "
+      "PhoneBookPath=/n/pbPath SyncPath=/n/SyPath");
   EXPECT_EQ(
       state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.MaskOption),
       "File As/n/lgPath1");
 
-  for (const auto& [stored, shown] :
-       std::vector<std::pair<std::string, int>>{{"2", 2}, {"4", 4}, {"7", 2}, {"Nickname", 2}}) {
-    fake.settings.Set(stored == "Nickname" ? "NameField" : "MaskOption", stored);
-    Open();
-    EXPECT_EQ(window.options()->GetMaskOption(), shown) << stored;
+  for (const auto& [stored, shown] : {std::pair{"2", "2"}, {"4", "4"}, {"7", "2"}}) {
+    Store(QString("NameField=Nickname MaskOption=") + stored);
+    EXPECT_EQ(Shown().section(' ', 0, 2), QString("Nickname mask ") + shown);
     Click("save");
   }
-  EXPECT_EQ(fake.settings.Read("Settings", "MaskOption").value_or("") +
-                fake.settings.Read("Settings", "NameField").value_or(""),
-            "2Nickname");
   state.RunInProgress = true;
-  Open();
+  Child<QAction>(&window, "Settings")->trigger();
   Field("lgPath")->setText("/l/Log.txt");
   Click("save");
-  EXPECT_EQ(fake.settings.Read("Settings", "LogPath"), "/l/Log.txt");
-  EXPECT_EQ(state.settings.LogPath, "/n/lgPath");
+  EXPECT_EQ(QString::fromStdString(state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
+            "/n/lgPath LogPath=/l/Log.txt");
   state.RunInProgress = false;
 }
 
 // Save refuses bad capacities with a message and keeps the dialog as typed;
 // Cancel stores nothing.
 TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndCancelStoresNothing) {
-  const auto before = fake.settings.values;
+  const QString before = Stored();
   Field("lgPath")->setText("/elsewhere/log.txt");
   for (const auto& [names, numbers, message] :
        std::vector<std::tuple<QString, QString, std::string>>{
@@ -182,7 +169,7 @@ TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndCancelStoresNothing) {
   }
   Click("cancel");
   EXPECT_EQ(window.options(), nullptr);
-  EXPECT_EQ(fake.settings.values, before);
+  EXPECT_EQ(Stored(), before);
 }
 
 // A picker starts in the folder of the stored setting (home without one) and
@@ -224,9 +211,8 @@ TEST_F(OptionsTest, EachBrowseButtonPicksAPathForItsBox) {
   EXPECT_EQ(Shown(),
             "Full Name mask 3 after ~/logs/ ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work 100 200");
 
-  for (const std::string& stored :
-       {std::string("Log.txt"), dir / "gone/Log.txt", std::string("/Log.txt")}) {
-    fake.settings.Set("LogPath", stored);
+  for (const QString stored : {"Log.txt", "~/gone/Log.txt", "/Log.txt"}) {
+    fake.settings.Set("LogPath", Path(stored));
     ResetSyncState(state, fake.settings);
     EXPECT_EQ(Picker("BrowseLog")->folder(),
               stored == "/Log.txt" ? "/" : QDir::cleanPath(QDir::homePath()));
