@@ -42,7 +42,7 @@ class Reference {
     for (char& c : found) {
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    const auto last = static_cast<unsigned char>(found.back());
+    const auto last = static_cast<unsigned char>(found.empty() ? ' ' : found.back());
     const bool ends = found.size() == word.size() || !(std::isalnum(last) || last == '_');
     return found.starts_with(word) && ends && (pos_ += word.size());
   }
