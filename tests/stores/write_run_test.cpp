@@ -2,33 +2,27 @@
 // sync database seeded as other programs leave them, the user's answers
 // scripted, and every store and the log read back after each run.
 //
-// A case is a script, one step a line. Before the first run:
-//   card UID Prop=value|...        a vCard 3.0 file of the folder
-//   pb ID|Name|Number|Type|Speed   a PhoneBook row, its length code made
-//   sync ID|Name|W2|DC|H|W1|M|F|P|O|E|SpeedDial   a sync row
-//   good                           the stores of support/good_stores.h
-//   sample                         (first line only) the run script's sample Data folder
-// At any time:
-//   file NAME TEXT, rm NAME        a file of the folder, "\n" for a line end; none
-//   pbsql SQL, syncsql SQL         a change made by another program
-//   pbinsert VALUES, syncinsert VALUES   a row of the first five, or all, columns
-//   loose pb|sync                  the table's column types dropped
+// A case is a script under a "#" heading, one step a line:
+//   card UID Prop=value|...        a card; after a run "card FILEAS: Prop=value|..."
+//                                  checks the card of that name ("Prop=": none)
+//   pb ID|Name|Number|Type|Speed   a PhoneBook row; after a run, with its length
+//                                  code, the whole table in row order ("pb": empty)
+//   sync ID|Name|W2|DC|H|W1|M|F|P|O|E|SpeedDial   the same for the sync table
+//   ann, synced, good, sample      Ann, or Ann and Cy, as a previous run left them;
+//                                  the stores of good_stores.h; the sample Data folder
+//   file NAME TEXT, rm NAME        a file of the folder ("\n" a line end); none
+//   pbsql SQL, syncsql SQL, pbinsert VALUES, syncinsert VALUES, loose pb|sync
+//                                  what another program does to a database
 //   set Key=value                  a setting
-//   keep outlook|phonebook         the answer to the next conflict
-//   name First|Last|Full|FileAs    the answer to the next name prompt, "name -" closing it
-//   run                            one StartSync, which must end well
-//   fails Word|...                 one StartSync, which must stop before writing
-//                                  with one error naming each word, logged last
-// After a run:
-//   unchanged                      no store file changed by it
-//   log LINE                       the log's lines, from the first one given to the end
-//   pb ID|Name|Number|Type|Speed|Length, sync ...   the whole table in row order,
-//                                  "pb" or "sync" alone for an empty one
-//   card FileAs: Prop=value|...    the card of that name ("Prop=" for none)
-//   gone FileAs, cards N           no card of that name; the number of items
+//   keep outlook|phonebook, name First|Last|Full|FileAs, name -
+//                                  the answers to the next conflict and name prompt
+//   run, stable, fails Word|...    a run that ends well; one more that changes no
+//                                  store, asks nothing and logs no change; one that
+//                                  stops, logging an error that names every word
+//   log LINE                       the log from the first line given to its end
 //   asked First|Last|Full|FileAs   the proposal of the next name prompt shown
-//   stable                         one more run ends well, changing no store, logging no change
-// $PB, $SYNC, $DATA, $TITLE and $NOTICE stand for what they name.
+//   unchanged, cards N             no store file changed by the run; N items
+// $PB, $SYNC and $DATA stand for the paths.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -36,7 +30,6 @@
 #include <filesystem>
 
 #include "engine/start_sync.h"
-#include "environment/app_info.h"
 #include "support/good_stores.h"
 #include "support/store_files.h"
 
@@ -59,15 +52,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-std::vector<std::pair<std::string, std::string>> Pairs(const std::string& text) {
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (const std::string& pair : Split(text, '|')) {
-    const size_t at = pair.find('=');
-    pairs.emplace_back(pair.substr(0, at), at == std::string::npos ? "" : pair.substr(at + 1));
-  }
-  return pairs;
-}
-
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
     text.replace(at, from.size(), to);
@@ -75,54 +59,56 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-// Every store file with its bytes; left out are the log and the database
-// files' WAL index and empty WAL, which SQLite makes and removes as
-// connections come and go, holding no content.
-std::map<std::string, std::string> Stores(const StoreFiles& files) {
-  std::map<std::string, std::string> snapshot = files.Snapshot();
-  snapshot.erase("SyncLog.txt");
-  std::erase_if(snapshot, [](const auto& entry) {
-    return entry.first.ends_with("-shm") || (entry.first.ends_with("-wal") && entry.second.empty());
-  });
-  return snapshot;
-}
-
-std::vector<std::string> Changed(const std::map<std::string, std::string>& before,
-                                 const std::map<std::string, std::string>& after) {
+// The names of the store files the run changed. Left out are the log and the
+// WAL index and empty WAL that SQLite makes and removes with each connection.
+std::vector<std::string> Changed(std::map<std::string, std::string> before,
+                                 const StoreFiles& files) {
   std::vector<std::string> changed;
-  for (const auto& [name, bytes] : after) {
-    if (!before.contains(name) || before.at(name) != bytes) {
+  for (const auto& [name, bytes] : files.Snapshot()) {
+    if (name != "SyncLog.txt" && !name.ends_with("-shm") && !name.ends_with("-wal") &&
+        before[name] != bytes) {
       changed.push_back(name);
     }
+    before.erase(name);
   }
   for (const auto& [name, bytes] : before) {
-    if (!after.contains(name)) {
+    if (!name.ends_with("-shm") && !name.ends_with("-wal")) {
       changed.push_back(name + " (gone)");
     }
   }
   return changed;
 }
 
-std::vector<std::string> From(const std::vector<std::string>& lines, const std::string& first) {
-  return {std::find(lines.begin(), lines.end(), first), lines.end()};
-}
-
 std::vector<std::string> TableLines(const StoreFiles& files, bool phoneBook) {
   std::vector<std::string> lines;
-  for (const auto& r : files.PhoneBookRows()) {
-    lines.push_back(r.ContactID + "|" + r.ContactName + "|" + r.Number + "|" + r.NumberType + "|" +
-                    r.SpeedDial + "|" + r.PhoneNumberLength);
-  }
-  if (!phoneBook) {
-    lines.clear();
-    for (const auto& r : files.SyncRows()) {
-      lines.push_back(r.ContactID + "|" + r.Name + "|" + r.Work2 + "|" + r.DirectConnect + "|" +
-                      r.Home + "|" + r.Work1 + "|" + r.Mobile + "|" + r.Fax + "|" + r.Pager + "|" +
-                      r.Other + "|" + r.Email + "|" + r.SpeedDial);
+  auto add = [&lines](std::initializer_list<std::string> fields) {
+    std::string line;
+    for (const std::string& field : fields) {
+      line += "|" + field;
     }
+    lines.push_back(line.substr(1));
+  };
+  for (const auto& r : phoneBook ? files.PhoneBookRows() : std::vector<testing::PhoneBookRow>{}) {
+    add({r.ContactID, r.ContactName, r.Number, r.NumberType, r.SpeedDial, r.PhoneNumberLength});
+  }
+  for (const auto& r : phoneBook ? std::vector<testing::SyncRow>{} : files.SyncRows()) {
+    add({r.ContactID, r.Name, r.Work2, r.DirectConnect, r.Home, r.Work1, r.Mobile, r.Fax, r.Pager,
+         r.Other, r.Email, r.SpeedDial});
   }
   return lines;
 }
+
+const std::string kAnn = R"(
+card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=5551110000
+pb 1|Lee, Ann|5551110000|4|1
+sync 1|Lee, Ann|||||5551110000|||||M:1
+)";
+const std::string kSynced = kAnn + R"(
+card card2 FileAs=Ox, Cy|User2=YES|User3=2|User4=H:3,M:2|HomeTelephoneNumber=5552220000|MobileTelephoneNumber=5553330000
+pb 2|Ox, Cy|5552220000|2|3
+pb 2|Ox, Cy|5553330000|4|2
+sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
+)";
 
 StoreFiles MakeStores(bool sample) {
   if (sample) {
@@ -131,57 +117,58 @@ StoreFiles MakeStores(bool sample) {
   return StoreFiles();
 }
 
-void RunScript(const std::string& script) {
-  StoreFiles files = MakeStores(script.starts_with("sample"));
+void RunScript(std::string script) {
+  script = Replace(Replace(script, "\nsynced\n", kSynced), "\nann\n", kAnn);
+  StoreFiles files = MakeStores(script.starts_with("\nsample"));
   bool ran = false;
   std::map<std::string, std::string> before;
-  std::optional<std::vector<std::string>> pb, sync, log;
+  std::map<std::string, std::vector<std::string>> expected;  // "log", "pb", "sync"
   size_t asked = 0, prompts = 0;
-  auto check = [&] {
-    if (pb) {
-      EXPECT_EQ(TableLines(files, true), *pb);
-    }
-    if (sync) {
-      EXPECT_EQ(TableLines(files, false), *sync);
-    }
-    if (log) {
-      EXPECT_EQ(From(files.LogLines(), log->front()), *log);
-    }
-    pb.reset(), sync.reset(), log.reset();
-  };
   auto run = [&](const std::string& status) {
-    check();
-    before = Stores(files);
-    prompts = files.view.namesAsked.size() + files.view.conflictsAsked.size();
-    files.view.messages.clear();
-    files.Run();
-    ran = true;
-    EXPECT_EQ(files.view.status(), status);
+    const std::vector<std::string> log =
+        expected.contains("log") ? files.LogLines() : std::vector<std::string>{};
+    for (const auto& [what, lines] : expected) {
+      EXPECT_EQ(what == "log"
+                    ? std::vector(std::find(log.begin(), log.end(), lines.at(0)), log.end())
+                    : TableLines(files, what == "pb"),
+                lines);
+    }
+    expected.clear();
+    if (!status.empty()) {
+      before = files.Snapshot();
+      prompts = files.view.namesAsked.size() + files.view.conflictsAsked.size();
+      files.view.messages.clear();
+      files.Run();
+      ran = true;
+      EXPECT_EQ(files.view.status(), status);
+    }
   };
   for (std::string line : Split(script, '\n')) {
-    line.erase(0, line.find_first_not_of(' '));
     for (const auto& [name, value] : {std::pair{"$PB", files.phoneBookPath},
                                       {"$SYNC", files.syncPath},
-                                      {"$DATA", files.data},
-                                      {"$TITLE", TitleAndVersionLine()},
-                                      {"$NOTICE", kNotice}}) {
+                                      {"$DATA", files.data}}) {
       line = Replace(line, name, value);
     }
     SCOPED_TRACE(line);
     const std::string step = line.substr(0, line.find(' '));
     const std::string rest = step.size() < line.size() ? line.substr(step.size() + 1) : "";
     const std::vector<std::string> f = Split(rest, '|');
+    const size_t split = rest.find(ran ? ": " : " ");
+    std::map<std::string, std::string> properties;  // of a card
+    for (const std::string& pair :
+         Split(rest.substr(std::min(split + 1 + ran, rest.size())), '|')) {
+      properties[pair.substr(0, pair.find('='))] = pair.substr(pair.find('=') + 1);
+    }
     if (step == "card" && !ran) {
-      testing::CardSpec card{rest.substr(0, rest.find(' ')), {}};
-      for (const auto& [name, value] : Pairs(rest.substr(card.uid.size() + 1))) {
+      testing::CardSpec card{rest.substr(0, split), {}};
+      for (const auto& [name, value] : properties) {
         card.properties[PropertyNamed(name).value()] = value;
       }
       files.AddCard(card);
     } else if (step == "card") {
-      const std::optional<testing::CardView> card =
-          files.CardNamed(rest.substr(0, rest.find(": ")));
+      const std::optional<testing::CardView> card = files.CardNamed(rest.substr(0, split));
       ASSERT_TRUE(card.has_value());
-      for (const auto& [name, value] : Pairs(rest.substr(rest.find(": ") + 2))) {
+      for (const auto& [name, value] : properties) {
         EXPECT_EQ((*card)[name], value) << name;
       }
     } else if (step == "pb" && !ran) {
@@ -189,11 +176,17 @@ void RunScript(const std::string& script) {
     } else if (step == "sync" && !ran) {
       files.AddSyncRow({f.at(0), f.at(1), f.at(2), f.at(3), f.at(4), f.at(5), f.at(6), f.at(7),
                         f.at(8), f.at(9), f.at(10), f.at(11)});
+    } else if (step == "log" || step == "pb" || step == "sync") {
+      std::vector<std::string>& lines = expected[step];  // "pb" alone: an empty table
+      if (!rest.empty() || step == "log") {
+        lines.push_back(rest);
+      }
     } else if (step == "good") {
       SeedGoodStores(files);
     } else if (step == "file") {
-      files.WriteCardFile(rest.substr(0, rest.find(' ')),
-                          Replace(rest.substr(rest.find(' ') + 1), "\\n", "\r\n"));
+      files.WriteCardFile(rest.substr(0, split), Replace(rest.substr(split + 1), "\\n", "\r\n"));
+    } else if (step == "rm") {
+      std::filesystem::remove(files.contactsPath + "/" + rest);
     } else if (step == "pbsql" || step == "pbinsert") {
       files.ExecutePhoneBookSql(step == "pbsql" ? rest
                                                 : "INSERT INTO tblContactList (ContactID, "
@@ -202,8 +195,6 @@ void RunScript(const std::string& script) {
                                                       rest + ")");
     } else if (step == "syncsql" || step == "syncinsert") {
       files.ExecuteSyncSql(step == "syncsql" ? rest : testing::SyncInsert(rest));
-    } else if (step == "rm") {
-      std::filesystem::remove(files.contactsPath + "/" + rest);
     } else if (step == "loose") {
       testing::LoosenTable(files, rest == "pb");
     } else if (step == "set") {
@@ -216,14 +207,20 @@ void RunScript(const std::string& script) {
       files.view.nameScript.push_back(
           rest == "-" ? std::nullopt
                       : std::optional(NameValues{f.at(0), f.at(1), f.at(2), f.at(3)}));
+    } else if (step == "asked") {
+      ASSERT_LT(asked, files.view.namesAsked.size());
+      EXPECT_EQ(files.view.namesAsked[asked++].first,
+                (NameValues{f.at(0), f.at(1), f.at(2), f.at(3)}));
     } else if (step == "run" || step == "stable") {
       run(kStatusComplete);
       EXPECT_THAT(files.view.messages, ElementsAre());
       if (step == "stable") {
-        EXPECT_THAT(Changed(before, Stores(files)), ElementsAre());
+        EXPECT_THAT(Changed(before, files), ElementsAre());
         EXPECT_EQ(files.view.namesAsked.size() + files.view.conflictsAsked.size(), prompts);
-        for (const std::string& written : From(files.LogLines(), "Writing to Outlook Contacts.")) {
-          EXPECT_FALSE(written.starts_with("... ")) << written;
+        const std::vector<std::string> log = files.LogLines();
+        for (auto it = std::find(log.begin(), log.end(), "Writing to Outlook Contacts.");
+             it != log.end(); ++it) {
+          EXPECT_FALSE(it->starts_with("... ")) << *it;
         }
       }
     } else if (step == "fails") {
@@ -235,90 +232,51 @@ void RunScript(const std::string& script) {
       EXPECT_THAT(files.LogLines(), Contains(EndsWith(files.view.messages[0])));
       EXPECT_FALSE(files.view.StartShown(Phase::WritingSync));
     } else if (step == "unchanged") {
-      EXPECT_THAT(Changed(before, Stores(files)), ElementsAre());
-    } else if (step == "log" || step == "pb" || step == "sync") {
-      auto& lines = step == "log" ? log : step == "pb" ? pb : sync;
-      if (!lines) {
-        lines.emplace();  // "pb" or "sync" alone: an empty table
-      }
-      if (!rest.empty() || step == "log") {
-        lines->push_back(rest);
-      }
-    } else if (step == "gone") {
-      EXPECT_FALSE(files.CardNamed(rest).has_value());
+      EXPECT_THAT(Changed(before, files), ElementsAre());
     } else if (step == "cards") {
       EXPECT_EQ(files.Cards().size(), std::stoul(rest));
-    } else if (step == "asked") {
-      ASSERT_LT(asked, files.view.namesAsked.size());
-      EXPECT_EQ(files.view.namesAsked[asked++].first,
-                (NameValues{f.at(0), f.at(1), f.at(2), f.at(3)}));
     } else if (!line.empty() && step != "sample") {
       ADD_FAILURE() << "unknown step";
     }
   }
-  check();
-  EXPECT_TRUE(files.view.conflictScript.empty() && files.view.nameScript.empty())
-      << "unused answers";
+  run("");
+  EXPECT_TRUE(files.view.conflictScript.empty() && files.view.nameScript.empty()) << "unused";
 }
 
-// Ann, and Ann and Cy, as a previous run left them in all three stores.
-const std::string kAnn = R"(
-card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=5551110000
-pb 1|Lee, Ann|5551110000|4|1
-sync 1|Lee, Ann|||||5551110000|||||M:1
-)";
-const std::string kSynced = kAnn + R"(
-card card2 FileAs=Ox, Cy|User2=YES|User3=2|User4=H:3,M:2|HomeTelephoneNumber=5552220000|MobileTelephoneNumber=5553330000
-pb 2|Ox, Cy|5552220000|2|3
-pb 2|Ox, Cy|5553330000|4|2
-sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
-)";
-const std::string kAnnsNewMobile =
-    "card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000\n";
-const std::string kCyAfter = R"(
-pb 2|Ox, Cy|5552220000|2|3|6
-pb 2|Ox, Cy|5553330000|4|2|6
-)";
+// Cases apart by a heading of "#" lines.
+std::vector<std::pair<std::string, std::string>> Cases(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> cases;
+  for (const std::string& line : Split(text, '\n')) {
+    if (line.starts_with("#") && (cases.empty() || cases.back().second != "\n")) {
+      cases.emplace_back("", "\n");
+    }
+    if (!cases.empty()) {
+      (line.starts_with("#") ? cases.back().first : cases.back().second) += line + "\n";
+    }
+  }
+  return cases;
+}
 
-const std::vector<std::pair<const char*, std::string>> kRuns = {
-    {"a mobile number edited on the desktop reaches the PhoneBook and the sync row",
-     kSynced + kAnnsNewMobile + R"(
+const std::string kRuns = R"x(
+# A mobile number edited on the desktop reaches the PhoneBook and the sync row.
+synced
+card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
 run
-log $TITLE
-log $NOTICE
-log Activity Log
-log 
-log Status: Synchronization in progress . . .
-log Loaded Outlook contacts.
-log Loaded PhoneBook records from $PB
-log Loaded previous sync data from $SYNC
-log Verifying that all Outlook Contact items contain a contact ID.
-log Checking for items that have been deleted.
-log Checking for new items in Outlook.
-log Checking for new items in the PhoneBook.
-log Checking for items that have been modified.
-log ... Lee, Ann has been modified in Outlook.
-log Synchronizing modified items.
-log ... Information for Lee, Ann has been copied from the Outlook data to the PhoneBook data.
-log ... Information for Lee, Ann has been copied from the Outlook data to the sync data.
-log ... Lee, Ann will be modified in the PhoneBook.
-log ... Lee, Ann will be modified in the sync database.
-log Synchronizing new items.
 log Writing to Outlook Contacts.
 log Writing to the PhoneBook database.
 log ... The mobile number for Lee, Ann has been changed from 5551110000 to 5559990000.
 log Writing to the sync database.
 log ... Lee, Ann has been modified.
-pb 1|Lee, Ann|5559990000|4|1|6)" +
-         kCyAfter + R"(
+pb 1|Lee, Ann|5559990000|4|1|6
+pb 2|Ox, Cy|5552220000|2|3|6
+pb 2|Ox, Cy|5553330000|4|2|6
 sync 1|Lee, Ann|||||5559990000|||||M:1
 sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
 card Lee, Ann: MobileTelephoneNumber=(555) 999-0000
-stable)"},
+stable
 
-    // No sync database yet: the desktop contact of the PhoneBook's name takes
-    // its ID and speed dial, one on one side only is added to the other.
-    {"a first run matches by name and adds each way", R"(
+# No sync database yet: the desktop contact of the PhoneBook's name takes its
+# ID and speed dial, one on one side only is added to the other.
 card ann FileAs=Lee, Ann|User2=Y|MobileTelephoneNumber=555-111-0000
 card bo FileAs=Ng, Bo|User2=yes|HomeTelephoneNumber=5552220000|Email1Address=bo@example.org
 card dee FileAs=Dee|User2=No|User3=4
@@ -352,33 +310,18 @@ card Lee, Ann: User3=1|User4=M:1|MobileTelephoneNumber=555-111-0000
 card Ng, Bo: User3=3|User4=H:3,E:4
 card Ox, Cy: User2=YES|User3=2|User4=P:2|PagerNumber=(555) 333-0000
 card Dee: User2=No|User3=
-stable)"},
+stable
 
-    // What the cards hold reaches the PhoneBook as the phone keeps it: digits
-    // only, separators of a direct connect number kept, addresses in small
-    // letters, a directory address as the one in its display name. Only "Y"
-    // and "YES" in any case take part; the others are rewritten as not
-    // taking part, and distribution lists are left alone.
-    {"cards load into the PhoneBook as the phone keeps them", R"x(
+# Cards reach the PhoneBook as the phone keeps them: digits only but for a
+# direct connect number, addresses in small letters, a directory address as
+# the one in its display name, speed dials kept. Only "Y" and "YES" in any
+# case take part: other cards are rewritten as not taking part, distribution
+# lists are left alone.
 card ann FileAs=Doe, Ann|User2=yEs|Business2TelephoneNumber=+1 (312) 555-0142|User1=123*45*678|HomeTelephoneNumber=555-1234 x12|BusinessTelephoneNumber=312.555.0300|MobileTelephoneNumber=(312) 555 0400|BusinessFaxNumber=312-555-0500|PagerNumber=3125550600|OtherTelephoneNumber=tel. 312 555 0700|Email1Address=Ann.Doe@Example.COM|User4=W2:5,DC:3,H:1,W1:2,M:4,F:6,P:7,O:8,E:9
 file bo.vcf BEGIN:VCARD\nVERSION:3.0\nUID:bo\nFN:Bo\nN:Bo;;;;\nX-EVOLUTION-FILE-AS:Ek, Bo\nX-TWINBOOK-USER2:y\nEMAIL;TYPE=INTERNET;X-TWINBOOK-DISPLAY-NAME="Bo Ek (Bo.Ek@Example.COM)":/o=Corp/cn=BEk\nEND:VCARD\n
 card cy FileAs=Cy|User2=YES |User3=07|User4=M:1|MobileTelephoneNumber=5553330000
 file group.vcf BEGIN:VCARD\nVERSION:4.0\nUID:group\nKIND:group\nFN:Club\nMEMBER:urn:uuid:ann\nX-TWINBOOK-USER2:YES\nX-TWINBOOK-USER3:5\nEND:VCARD\n
 run
-log Writing to the PhoneBook database.
-log ... A secondary work number of 13125550142 was added for Doe, Ann.
-log ... A direct connect number of 123*45*678 was added for Doe, Ann.
-log ... A home number of 555123412 was added for Doe, Ann.
-log ... A work number of 3125550300 was added for Doe, Ann.
-log ... A mobile number of 3125550400 was added for Doe, Ann.
-log ... A FAX number of 3125550500 was added for Doe, Ann.
-log ... A pager number of 3125550600 was added for Doe, Ann.
-log ... A 'other' number of 3125550700 was added for Doe, Ann.
-log ... A email address of ann.doe@example.com was added for Doe, Ann.
-log ... A email address of bo.ek@example.com was added for Ek, Bo.
-log Writing to the sync database.
-log ... Doe, Ann has been added.
-log ... Ek, Bo has been added.
 pb 1|Doe, Ann|13125550142|0|5|7
 pb 1|Doe, Ann|123*45*678|1|3|255
 pb 1|Doe, Ann|555123412|2|1|0
@@ -389,13 +332,14 @@ pb 1|Doe, Ann|3125550600|6|7|6
 pb 1|Doe, Ann|3125550700|9|8|6
 pb 1|Doe, Ann|ann.doe@example.com|10|9|255
 pb 2|Ek, Bo|bo.ek@example.com|10|10|255
-sync 1|Doe, Ann|13125550142|123*45*678|555123412|3125550300|3125550400|3125550500|3125550600|3125550700|ann.doe@example.com|W2:5,DC:3,H:1,W1:2,M:4,F:6,P:7,O:8,E:9
-sync 2|Ek, Bo|||||||||bo.ek@example.com|E:10
 card Cy: User2=No|User3=|User4=|MobileTelephoneNumber=5553330000
 cards 4
-stable)x"},
+stable
 
-    {"PhoneBook rows fold into one contact each and reach new cards", R"(
+# A contact's PhoneBook rows fold into one at its first row, with that row's
+# name; of two rows of one kind the later wins; rows of kinds not synchronised
+# give only the contact; whole numbers may be stored as reals.
+loose pb
 pb 7|Ann Lee|1111111|4|5
 pb 9|Bob|5550200|2|-1
 pb 7|Ann Smith|ann@example.com|10|250
@@ -403,51 +347,18 @@ pb 7||3333333|4|0
 pb 5|Seven|5550007|7|1
 pb 5|Seven|5550099|4|6
 pbinsert 6, 'Untyped', '5550013', NULL, 5
-run
-log Writing to Outlook Contacts.
-log ... Ann Lee has been added with the following values:
-log ........ Contact ID: 7
-log ........ File as: Ann Lee
-log ........ Email address: ann@example.com, Speed dial:  250
-log ........ Mobile number: 333-3333, Speed dial: 0
-log ... Bob has been added with the following values:
-log ........ Contact ID: 9
-log ........ File as: Bob
-log ........ Home number: 555-0200, Speed dial: -1
-log ... Seven has been added with the following values:
-log ........ Contact ID: 5
-log ........ File as: Seven
-log ........ Mobile number: 555-0099, Speed dial: 6
-log ... Untyped has been added with the following values:
-log ........ Contact ID: 6
-log ........ File as: Untyped
-log Writing to the PhoneBook database.
-log Writing to the sync database.
-log ... Ann Lee has been added.
-log ... Bob has been added.
-log ... Seven has been added.
-log ... Untyped has been added.
-stable)"},
-
-    {"a table without column types gives whole numbers stored as reals or texts", R"(
-loose pb
 pbinsert 12.0, 'Real', 5550100, 4.0, 3.0
-pbinsert 12, 'Real', '5550200', 2, 0
 run
-log Writing to Outlook Contacts.
-log ... Real has been added with the following values:
-log ........ Contact ID: 12
-log ........ File as: Real
-log ........ Home number: 555-0200, Speed dial: 0
-log ........ Mobile number: 555-0100, Speed dial: 3
-log Writing to the PhoneBook database.
-log Writing to the sync database.
-log ... Real has been added.
-stable)"},
+card Ann Lee: User3=7|User4=M:0,E:250|MobileTelephoneNumber=333-3333|Email1Address=ann@example.com
+card Bob: User3=9|User4=H:-1|HomeTelephoneNumber=555-0200
+card Seven: User3=5|User4=M:6|MobileTelephoneNumber=555-0099
+card Untyped: User3=6|User4=
+card Real: User3=12|User4=M:3|MobileTelephoneNumber=555-0100
+stable
 
-    // A PhoneBook change reaches the card in one save, numbers in the chosen
-    // mask; a direct connect number and an address are written as they are.
-    {"numbers changed on the phone reach the card masked", kSynced + R"(
+# A PhoneBook change reaches the card in one save, numbers in the chosen mask,
+# a direct connect number and an address as they are.
+synced
 set MaskOption=4
 pb 2|Ox, Cy|123*45*678|1|7
 pb 2|Ox, Cy|5556667777|6|5
@@ -467,13 +378,11 @@ log ... Ox, Cy has been modified.
 card Ox, Cy: User1=123*45*678|HomeTelephoneNumber=555.333.4444|MobileTelephoneNumber=|PagerNumber=555.666.7777|Email1Address=cy@example.org|User4=DC:7,H:3,P:5,E:6
 sync 1|Lee, Ann|||||5551110000|||||M:1
 sync 2|Ox, Cy||123*45*678|5553334444||||5556667777||cy@example.org|DC:7,H:3,P:5,E:6
-stable)"},
+stable
 
-    // Desktop changes reach every row of the contact: a rename with the whole
-    // name, a number of a new length with its length code, a removed number
-    // of which the PhoneBook held two, a new number; a row of a kind not
-    // synchronised is left alone.
-    {"desktop changes reach every row of the contact", R"(
+# Desktop changes reach every row of the contact, last row first: a rename
+# with the whole name, numbers changed, removed and added (a new row holding
+# what the phone keeps of the name); a row of a kind not synchronised is left.
 card bo FileAs=Ekström-Lindqvist Andersson, Bo|User2=Y|User3=5|User4=M:1,H:2,DC:3|MobileTelephoneNumber=15551110000|User1=123*456*789|PagerNumber=5554440000
 pb 5|Ek, Bo|5551110000|4|1
 pb 5|Ek, Bo|5552220000|2|2
@@ -498,9 +407,10 @@ pb 5|Ek, Bo|radio|7|20|0
 pb 5|Ekström-Lindqvist Ande|5554440000|6|4|6
 sync 5|Ekström-Lindqvist Andersson, Bo||123*456*789|||15551110000||5554440000|||DC:3,M:1,P:4
 card Ekström-Lindqvist Andersson, Bo: User4=DC:3,M:1,P:4
-stable)"},
+stable
 
-    {"a contact deleted on either side is deleted on the other", kSynced + R"(
+# A contact deleted on either side is deleted on the other, every row of it.
+synced
 pb 1|Lee, Ann|77*88|1|3
 pb 1|Lee, Ann|radio|8|20
 pb 1|Lee, Ann|ann@example.org|10|4
@@ -521,27 +431,32 @@ log ... Ox, Cy has been deleted.
 pb
 sync
 cards 0
-stable)"},
+stable
 
-    {"a conflict kept on the desktop reaches every store", kAnn + kAnnsNewMobile + R"(
+# A conflict kept either way reaches every store.
+ann
+card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
 pbsql UPDATE tblContactList SET Number = '5558880000'
 keep outlook
 run
 pb 1|Lee, Ann|5559990000|4|1|6
 sync 1|Lee, Ann|||||5559990000|||||M:1
 card Lee, Ann: MobileTelephoneNumber=(555) 999-0000
-stable)"},
-
-    {"a conflict kept on the phone reaches every store", kAnn + kAnnsNewMobile + R"(
+stable
+#
+ann
+card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
 pbsql UPDATE tblContactList SET Number = '5558880000'
 keep phonebook
 run
 pb 1|Lee, Ann|5558880000|4|1|6
 sync 1|Lee, Ann|||||5558880000|||||M:1
 card Lee, Ann: MobileTelephoneNumber=(555) 888-0000
-stable)"},
+stable
 
-    {"a rename on the phone takes the names confirmed at the prompt", kAnn + R"(
+# A rename on the phone reaches the card through the name prompt: confirmed,
+# the card takes the names confirmed; closed, what the prompt was filled with.
+ann
 card card1 FileAs=Lee, Ann|FirstName=Ann|LastName=Lee|FullName=Ann Lee|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=5551110000
 pbsql UPDATE tblContactList SET ContactName = 'Lee-Park, Ann'
 name Ann|Lee-Park|Ann Lee-Park|Lee-Park, Ann
@@ -558,19 +473,18 @@ log Writing to the sync database.
 log ... Lee-Park, Ann has been modified.
 card Lee-Park, Ann: FirstName=Ann|LastName=Lee-Park|FullName=Ann Lee-Park|MobileTelephoneNumber=5551110000
 sync 1|Lee-Park, Ann|||||5551110000|||||M:1
-stable)"},
-
-    {"a rename on the phone with the prompt closed takes what it was filled with", kAnn + R"(
+stable
+#
+ann
 card card1 FileAs=Lee, Ann|FirstName=Ann|LastName=Lee|FullName=Ann Lee|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=5551110000
 pbsql UPDATE tblContactList SET ContactName = 'Lee-Park, Ann'
 name -
 run
 card Lee-Park, Ann: FirstName=Ann|LastName=Lee|FullName=Ann Lee
-stable)"},
+stable
 
-    // With the nickname as the name, a card is found by it and a rename
-    // reaches it, and a created card carries it.
-    {"the nickname as the name", R"(
+# With the nickname as the name, a card is found by it, a rename reaches it,
+# and a created card carries it.
 set NameField=Nickname
 card al FileAs=Ek, Al|FullName=Al Ek|NickName=Ally|User2=Y|MobileTelephoneNumber=5551234567
 pb 1|Ally|5551234567|4|1
@@ -578,18 +492,6 @@ pb 2|Cee|5557654321|4|2
 name |||Cee
 run
 asked |||
-log Writing to Outlook Contacts.
-log ... Ally has been assigned a contact ID of 1.
-log ... The new speed dial values for Ally have been saved.
-log ... Cee has been added with the following values:
-log ........ Contact ID: 2
-log ........ File as: Cee
-log ........ Nickname: Cee
-log ........ Mobile number: (555) 765-4321, Speed dial: 2
-log Writing to the PhoneBook database.
-log Writing to the sync database.
-log ... Ally has been added.
-log ... Cee has been added.
 card Ek, Al: User3=1|User4=M:1|NickName=Ally
 card Cee: NickName=Cee|User3=2
 pbsql UPDATE tblContactList SET ContactName = 'Big Al' WHERE ContactID = 1
@@ -605,11 +507,12 @@ log Writing to the PhoneBook database.
 log Writing to the sync database.
 log ... Big Al has been modified.
 card Ek, Al: NickName=Big Al
-stable)"},
+stable
 
-    // A PhoneBook change that fails is logged, leaves the contact's rows and
-    // sync row as they were, and is made by the next run; no card is lost.
-    {"a failed PhoneBook write is tried again by the next run", kSynced + kAnnsNewMobile + R"(
+# A PhoneBook change that fails is logged, leaves the contact's rows and sync
+# row as they were, and is made by the next run; no card is lost.
+synced
+card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
 card bo FileAs=Ng, Bo|User2=Y|PagerNumber=5554440000
 pbsql CREATE TRIGGER refuseInsert BEFORE INSERT ON tblContactList WHEN NEW.Number = '5554440000' BEGIN SELECT RAISE(ABORT, 'no room'); END; CREATE TRIGGER refuseUpdate BEFORE UPDATE ON tblContactList WHEN NEW.Number = '5559990000' BEGIN SELECT RAISE(ABORT, 'no change'); END;
 run
@@ -617,7 +520,9 @@ log Writing to the PhoneBook database.
 log ... The changes for Lee, Ann could not be written to the PhoneBook and will be tried again at the next synchronization: Cannot change row id 1 in table tblContactList of $PB: no change
 log ... The changes for Ng, Bo could not be written to the PhoneBook and will be tried again at the next synchronization: Cannot add a row in table tblContactList of $PB: no room
 log Writing to the sync database.
-pb 1|Lee, Ann|5551110000|4|1|6)" + kCyAfter + R"(
+pb 1|Lee, Ann|5551110000|4|1|6
+pb 2|Ox, Cy|5552220000|2|3|6
+pb 2|Ox, Cy|5553330000|4|2|6
 sync 1|Lee, Ann|||||5551110000|||||M:1
 sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
 card Ng, Bo: User3=3
@@ -629,15 +534,16 @@ log ... A pager number of 5554440000 was added for Ng, Bo.
 log Writing to the sync database.
 log ... Lee, Ann has been modified.
 log ... Ng, Bo has been added.
-cards 3
-pb 1|Lee, Ann|5559990000|4|1|6)" + kCyAfter + R"(
+pb 1|Lee, Ann|5559990000|4|1|6
+pb 2|Ox, Cy|5552220000|2|3|6
+pb 2|Ox, Cy|5553330000|4|2|6
 pb 3|Ng, Bo|5554440000|6|4|6
-stable)"},
+cards 3
+stable
 
-    // The desktop reads numbers as their digits and addresses in small
-    // letters, so a PhoneBook spelling copied to a card reads on the next
-    // run as a desktop change and is written back; then all is still.
-    {"a PhoneBook spelling the desktop does not keep is rewritten by the second run", R"(
+# The desktop reads numbers as their digits and addresses in small letters, so
+# a PhoneBook spelling copied to a card reads on the next run as a desktop
+# change and is written back; then all is still.
 pb 2|Ox, Cy|Cy@Example.org|10|2
 pb 2|Ox, Cy|555-333-0000|4|3
 run
@@ -650,11 +556,11 @@ log Writing to the sync database.
 log ... Ox, Cy has been modified.
 pb 2|Ox, Cy|cy@example.org|10|2|255
 pb 2|Ox, Cy|5553330000|4|3|6
-stable)"},
+stable
 
-    // The PhoneBook keeps a contact only through its numbers' rows: one left
-    // without any is kept as it was, lest the next run delete its card.
-    {"a contact without numbers is never deleted for it", kSynced + R"(
+# The PhoneBook keeps a contact only through its numbers' rows: a contact left
+# without any is kept as it was there, lest the next run delete its card.
+synced
 card nobody FileAs=Vu, Nobody|User2=YES
 card card1 FileAs=Lee, Ann|User2=YES|User3=1
 run
@@ -662,34 +568,31 @@ log Writing to the PhoneBook database.
 log ... Lee, Ann has no number or e-mail address for the PhoneBook, which cannot keep a contact without one; the PhoneBook is left as it was for this contact.
 log ... Vu, Nobody has no number or e-mail address for the PhoneBook, which cannot keep a contact without one; the PhoneBook is left as it was for this contact.
 log Writing to the sync database.
-pb 1|Lee, Ann|5551110000|4|1|6)" + kCyAfter + R"(
 sync 1|Lee, Ann|||||5551110000|||||M:1
 sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
 card Lee, Ann: MobileTelephoneNumber=
-cards 3
 run
 unchanged
-cards 3)"},
+cards 3
 
-    {"the good stores run and rewrite the excluded card", R"(
+# The stores without a fault run, rewriting the card that takes no part.
 good
 run
-card Ray, Bob: User2=No|User3=|User4=|MobileTelephoneNumber=312 555 0202)"},
+card Ray, Bob: User2=No|User3=|User4=|MobileTelephoneNumber=312 555 0202
 
-    // A capacity stop writes none of the changes worked out, but the
-    // loading's rewrite of excluded cards has happened by then and stays.
-    {"a capacity stop still rewrites the excluded card", R"(
+# A capacity stop writes none of the changes worked out, but the loading's
+# rewrite of cards that take no part has happened by then.
 good
 set NumberLimit=1
 fails The 2 phone numbers in Outlook exceeds your phone's capacity of 1.
 card Ray, Bob: User2=No|User3=|User4=
 pb 1|Lee, Ann|3125550101|4|1|6
 pb 3|Cole, Cy|3125550303|2|2|6
-sync 1|Lee, Ann|||||3125550101|||||M:1)"},
+sync 1|Lee, Ann|||||3125550101|||||M:1
 
-    // The run script's sample Data folder: four cards take part, one does
-    // not, one is a distribution list; five PhoneBook contacts, no sync rows.
-    {"the sample stores", R"(sample
+# The sample Data folder: four cards take part, one does not, one is a list;
+# five PhoneBook contacts, Brennan on both sides; no sync rows yet.
+sample
 keep outlook
 run
 card Quinn, Liam: User2=No|User3=|User4=|MobileTelephoneNumber=(312) 555-0112
@@ -701,24 +604,23 @@ sync 1|Alvarez, Maria|||3125550117||3125550142||||maria.alvarez@example.com|H:2,
 sync 3|Chen, Wei|3125550185|||3125550184|3125550129||||wei.chen@example.org|W2:8,W1:7,M:6,E:9
 sync 4|Dubois, Claire|||3125550136||3125550151|||||H:10,M:11
 sync 5|Okafor, Emeka||164*12*3456|||3125550190||||emeka.okafor@example.net|DC:12,M:13,E:14
-stable)"},
-};
+stable
+)x";
 
 TEST(WriteRunTest, WholeRuns) {
-  for (const auto& [what, script] : kRuns) {
-    SCOPED_TRACE(what);
+  for (const auto& [heading, script] : Cases(kRuns)) {
+    SCOPED_TRACE(heading);
     RunScript(script);
   }
 }
 
 // A store with bad input stops the run with an error naming the culprit
-// before any store is written, the excluded card of the good stores included.
+// before any store is written, the card that takes no part included.
 TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
   const std::string row3 = "Row 3 of table tblContactList in $PB|";
   const std::string row2 = "Row 2 of table SyncContacts in $SYNC|";
   const std::string empty = "'', '', '', '', '', '', '', '', ''";
-  const std::string card =
-      "BEGIN:VCARD\\nVERSION:3.0\\nN:Odd;;;;\\nX-TWINBOOK-USER2:y\\nEND:VCARD\\n";
+  const std::string card = "BEGIN:VCARD\\nVERSION:3.0\\nN:Odd;;;;\\nEND:VCARD\\n";
   std::vector<std::pair<std::string, std::string>> cases = {
       {"pbinsert NULL, 'Dee', '5550404', 4, 3", row3 + "ContactID|null"},
       {"pbinsert 4, NULL, '5550404', 4, 3", row3 + "ContactName|null"},
@@ -728,8 +630,8 @@ TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
       {"pbinsert 1, 'Lee, Ann', '5550404', 2, NULL", row3 + "SpeedDial|null"},
       {"pbinsert 0, 'Dee', '5550404', 4, 3", row3 + "ContactID|0"},
       {"pbinsert -4, 'Dee', '5550404', 4, 3", row3 + "ContactID|-4"},
+      {"loose pb\npbinsert '12', 'Dee', '5550404', 4, 3", row3 + "ContactID|'12'"},
       {"loose pb\npbinsert 4.5, 'Dee', '5550404', 4, 3", row3 + "ContactID|4.5"},
-      {"loose pb\npbinsert 'four', 'Dee', '5550404', 4, 3", row3 + "ContactID|'four'"},
       {"loose pb\npbinsert 1, 'Lee, Ann', '5550404', 2, 'one'", row3 + "SpeedDial|'one'"},
       // A number of an unknown kind would read as deleted from the phone.
       {"loose pb\npbinsert 1, 'Lee, Ann', '5550404', 'home', 3", row3 + "NumberType|'home'"},
@@ -765,7 +667,7 @@ TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
   }
   for (const auto& [breakIt, named] : cases) {
     SCOPED_TRACE(breakIt);
-    RunScript("good\n" + breakIt + "\nfails " + named + "\nunchanged");
+    RunScript("\ngood\n" + breakIt + "\nfails " + named + "\nunchanged");
   }
 }
 
