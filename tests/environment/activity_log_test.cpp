@@ -1,5 +1,6 @@
 #include "environment/activity_log.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
@@ -8,16 +9,16 @@ namespace twinbook {
 namespace {
 
 using testing::ReadFile;
-using testing::TempDir;
 
+// Lines end in CR LF and are on disk at once, so that a run that dies leaves
+// its log up to the last line; a log that cannot be opened is an error naming it.
 TEST(LogFileTest, ReplaceStartsAfreshAndAppendAddsCrLfLines) {
-  TempDir dir;
+  testing::TempDir dir;
   const std::string path = dir / "SyncLog.txt";
   testing::WriteFile(path, "an old run\r\n");
   {
     LogFile log(path, LogFile::Mode::Replace);
     log.WriteLine("first");
-    // On disk at once: a run that dies leaves its log up to the last line.
     EXPECT_EQ(ReadFile(path), "first\r\n");
     log.WriteLine("");
     log.Close();
@@ -26,17 +27,9 @@ TEST(LogFileTest, ReplaceStartsAfreshAndAppendAddsCrLfLines) {
   EXPECT_EQ(ReadFile(path), "first\r\n\r\n... second\r\n");
   LogFile(dir / "new.txt", LogFile::Mode::Append).WriteLine("x");
   EXPECT_EQ(ReadFile(dir / "new.txt"), "x\r\n");
-}
-
-TEST(LogFileTest, AFileThatCannotBeOpenedIsAnErrorNamingIt) {
-  TempDir dir;
-  const std::string path = dir / "missing folder/SyncLog.txt";
-  try {
-    LogFile log(path, LogFile::Mode::Replace);
-    FAIL() << "opened " << path;
-  } catch (const std::runtime_error& error) {
-    EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
-  }
+  const std::string missing = dir / "missing/SyncLog.txt";
+  EXPECT_THAT([&] { LogFile(missing, LogFile::Mode::Replace); },
+              ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr(missing)));
 }
 
 }  // namespace
