@@ -2,26 +2,23 @@
 // sync database seeded as other programs leave them, the user's answers
 // scripted, and every store and the log read back after each run.
 //
-// A case is a script under a "#" heading, one step a line:
-//   card UID Prop=value|...        a card; after a run "card FILEAS: Prop=value|..."
-//                                  checks the card of that name ("Prop=": none)
-//   pb ID|Name|Number|Type|Speed   a PhoneBook row; after a run, with its length
-//                                  code, the whole table in row order ("pb": empty)
+// A case is a script, one step a line, "#" lines its heading:
+//   card UID Prop=value|...      a card; after a run "card FILEAS: Prop=value|..."
+//                                checks the card of that name ("Prop=": none)
+//   pb ID|Name|Number|Type|Speed a PhoneBook row; after a run, with the length
+//                                code, the whole table in row order ("pb": empty)
 //   sync ID|Name|W2|DC|H|W1|M|F|P|O|E|SpeedDial   the same for the sync table
-//   ann, synced, good, sample      Ann, or Ann and Cy, as a previous run left them;
-//                                  the stores of good_stores.h; the sample Data folder
-//   file NAME TEXT, rm NAME        a file of the folder ("\n" a line end); none
-//   pbsql SQL, syncsql SQL, pbinsert VALUES, syncinsert VALUES, loose pb|sync
-//                                  what another program does to a database
-//   set Key=value                  a setting
-//   keep outlook|phonebook, name First|Last|Full|FileAs, name -
-//                                  the answers to the next conflict and name prompt
-//   run, stable, fails Word|...    a run that ends well; one more that changes no
-//                                  store, asks nothing and logs no change; one that
-//                                  stops, logging an error that names every word
-//   log LINE                       the log from the first line given to its end
-//   asked First|Last|Full|FileAs   the proposal of the next name prompt shown
-//   unchanged, cards N             no store file changed by the run; N items
+//   ann, synced, good            Ann, or Ann and Cy, as the last run left them;
+//                                the stores of good_stores.h
+//   file NAME TEXT, rm NAME      a file of the folder ("\n" a line end); none
+//   pbsql SQL, syncsql SQL, loose pb|sync, set Key=value, name First|Last|Full|FileAs
+//                                what other programs change; the next name
+//                                prompt's answer ("name -": closed)
+//   run, stable, fails Word|...  a run that ends well; one that also changes no
+//                                store, asks and logs nothing; one that stops,
+//                                changing no store, with an error naming each word
+//   log LINE                     the log from the first line given to its end
+//   unchanged, cards N           no store changed by the run; N items
 // $PB, $SYNC and $DATA stand for the paths.
 
 #include <gmock/gmock.h>
@@ -36,16 +33,17 @@
 namespace twinbook {
 namespace {
 
-using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
-using ::testing::EndsWith;
-using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 using testing::StoreFiles;
 
-std::vector<std::string> Split(const std::string& text, char separator) {
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
   std::vector<std::string> parts;
   size_t start = 0;
-  for (size_t at = 0; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+  for (size_t at = 0; (at = text.find(separator, start)) != std::string::npos;
+       start = at + separator.size()) {
     parts.push_back(text.substr(start, at - start));
   }
   parts.push_back(text.substr(start));
@@ -59,24 +57,15 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-// The names of the store files the run changed. Left out are the log and the
-// WAL index and empty WAL that SQLite makes and removes with each connection.
-std::vector<std::string> Changed(std::map<std::string, std::string> before,
-                                 const StoreFiles& files) {
-  std::vector<std::string> changed;
-  for (const auto& [name, bytes] : files.Snapshot()) {
-    if (name != "SyncLog.txt" && !name.ends_with("-shm") && !name.ends_with("-wal") &&
-        before[name] != bytes) {
-      changed.push_back(name);
-    }
-    before.erase(name);
-  }
-  for (const auto& [name, bytes] : before) {
-    if (!name.ends_with("-shm") && !name.ends_with("-wal")) {
-      changed.push_back(name + " (gone)");
-    }
-  }
-  return changed;
+// The store files, without the log and the WAL index and empty WAL that
+// SQLite makes and removes with each connection.
+std::map<std::string, std::string> Stores(const StoreFiles& files) {
+  std::map<std::string, std::string> stores = files.Snapshot();
+  std::erase_if(stores, [](const auto& file) {
+    return file.first == "SyncLog.txt" || file.first.ends_with("-shm") ||
+           (file.first.ends_with("-wal") && file.second.empty());
+  });
+  return stores;
 }
 
 std::vector<std::string> TableLines(const StoreFiles& files, bool phoneBook) {
@@ -110,32 +99,23 @@ pb 2|Ox, Cy|5553330000|4|2
 sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
 )";
 
-StoreFiles MakeStores(bool sample) {
-  if (sample) {
-    return StoreFiles::WithSampleData();
-  }
-  return StoreFiles();
-}
-
 void RunScript(std::string script) {
   script = Replace(Replace(script, "\nsynced\n", kSynced), "\nann\n", kAnn);
-  StoreFiles files = MakeStores(script.starts_with("\nsample"));
+  StoreFiles files;
   bool ran = false;
   std::map<std::string, std::string> before;
   std::map<std::string, std::vector<std::string>> expected;  // "log", "pb", "sync"
-  size_t asked = 0, prompts = 0;
+  size_t prompts = 0;
   auto run = [&](const std::string& status) {
-    const std::vector<std::string> log =
-        expected.contains("log") ? files.LogLines() : std::vector<std::string>{};
+    const auto log = expected.contains("log") ? files.LogLines() : std::vector<std::string>{};
     for (const auto& [what, lines] : expected) {
-      EXPECT_EQ(what == "log"
-                    ? std::vector(std::find(log.begin(), log.end(), lines.at(0)), log.end())
-                    : TableLines(files, what == "pb"),
+      EXPECT_EQ(what == "log" ? std::vector(std::find(log.begin(), log.end(), lines[0]), log.end())
+                              : TableLines(files, what == "pb"),
                 lines);
     }
     expected.clear();
     if (!status.empty()) {
-      before = files.Snapshot();
+      before = Stores(files);
       prompts = files.view.namesAsked.size() + files.view.conflictsAsked.size();
       files.view.messages.clear();
       files.Run();
@@ -143,7 +123,7 @@ void RunScript(std::string script) {
       EXPECT_EQ(files.view.status(), status);
     }
   };
-  for (std::string line : Split(script, '\n')) {
+  for (std::string line : Split(script, "\n")) {
     for (const auto& [name, value] : {std::pair{"$PB", files.phoneBookPath},
                                       {"$SYNC", files.syncPath},
                                       {"$DATA", files.data}}) {
@@ -152,11 +132,11 @@ void RunScript(std::string script) {
     SCOPED_TRACE(line);
     const std::string step = line.substr(0, line.find(' '));
     const std::string rest = step.size() < line.size() ? line.substr(step.size() + 1) : "";
-    const std::vector<std::string> f = Split(rest, '|');
-    const size_t split = rest.find(ran ? ": " : " ");
+    const std::vector<std::string> f = Split(rest, "|");
+    const size_t split = std::min(rest.find(ran ? ": " : " "), rest.size());
     std::map<std::string, std::string> properties;  // of a card
     for (const std::string& pair :
-         Split(rest.substr(std::min(split + 1 + ran, rest.size())), '|')) {
+         Split(rest.substr(std::min(split + 1 + ran, rest.size())), "|")) {
       properties[pair.substr(0, pair.find('='))] = pair.substr(pair.find('=') + 1);
     }
     if (step == "card" && !ran) {
@@ -187,74 +167,48 @@ void RunScript(std::string script) {
       files.WriteCardFile(rest.substr(0, split), Replace(rest.substr(split + 1), "\\n", "\r\n"));
     } else if (step == "rm") {
       std::filesystem::remove(files.contactsPath + "/" + rest);
-    } else if (step == "pbsql" || step == "pbinsert") {
-      files.ExecutePhoneBookSql(step == "pbsql" ? rest
-                                                : "INSERT INTO tblContactList (ContactID, "
-                                                  "ContactName, Number, NumberType, SpeedDial) "
-                                                  "VALUES (" +
-                                                      rest + ")");
-    } else if (step == "syncsql" || step == "syncinsert") {
-      files.ExecuteSyncSql(step == "syncsql" ? rest : testing::SyncInsert(rest));
+    } else if (step == "pbsql") {
+      files.ExecutePhoneBookSql(rest);
+    } else if (step == "syncsql") {
+      files.ExecuteSyncSql(rest);
     } else if (step == "loose") {
       testing::LoosenTable(files, rest == "pb");
     } else if (step == "set") {
       files.settings.Set(rest.substr(0, rest.find('=')), rest.substr(rest.find('=') + 1));
-    } else if (step == "keep") {
-      files.view.conflictScript.push_back(rest == "outlook"
-                                              ? testing::ScriptedView::KeepOutlook()
-                                              : testing::ScriptedView::KeepPhoneBook());
     } else if (step == "name") {
       files.view.nameScript.push_back(
           rest == "-" ? std::nullopt
                       : std::optional(NameValues{f.at(0), f.at(1), f.at(2), f.at(3)}));
-    } else if (step == "asked") {
-      ASSERT_LT(asked, files.view.namesAsked.size());
-      EXPECT_EQ(files.view.namesAsked[asked++].first,
-                (NameValues{f.at(0), f.at(1), f.at(2), f.at(3)}));
     } else if (step == "run" || step == "stable") {
       run(kStatusComplete);
       EXPECT_THAT(files.view.messages, ElementsAre());
       if (step == "stable") {
-        EXPECT_THAT(Changed(before, files), ElementsAre());
+        EXPECT_TRUE(Stores(files) == before) << "a store file changed";
         EXPECT_EQ(files.view.namesAsked.size() + files.view.conflictsAsked.size(), prompts);
         const std::vector<std::string> log = files.LogLines();
-        for (auto it = std::find(log.begin(), log.end(), "Writing to Outlook Contacts.");
-             it != log.end(); ++it) {
-          EXPECT_FALSE(it->starts_with("... ")) << *it;
-        }
+        EXPECT_THAT(std::vector(std::find(log.begin(), log.end(), "Writing to Outlook Contacts."),
+                                log.end()),
+                    Each(Not(StartsWith("... "))));
       }
     } else if (step == "fails") {
       run(kStatusError);
       ASSERT_EQ(files.view.messages.size(), 1u);
       for (const std::string& word : f) {
-        EXPECT_THAT(files.view.messages[0], HasSubstr(word));
+        EXPECT_THAT(files.view.messages[0], ::testing::HasSubstr(word));
       }
-      EXPECT_THAT(files.LogLines(), Contains(EndsWith(files.view.messages[0])));
-      EXPECT_FALSE(files.view.StartShown(Phase::WritingSync));
+      EXPECT_EQ(files.LogLines().back(), files.view.messages[0]);
+      EXPECT_FALSE(files.view.StartShown(Phase::AssignIDs));
+      EXPECT_TRUE(Stores(files) == before) << "a store file changed";
     } else if (step == "unchanged") {
-      EXPECT_THAT(Changed(before, files), ElementsAre());
+      EXPECT_TRUE(Stores(files) == before) << "a store file changed";
     } else if (step == "cards") {
       EXPECT_EQ(files.Cards().size(), std::stoul(rest));
-    } else if (!line.empty() && step != "sample") {
+    } else if (!line.empty() && !line.starts_with("#")) {
       ADD_FAILURE() << "unknown step";
     }
   }
   run("");
   EXPECT_TRUE(files.view.conflictScript.empty() && files.view.nameScript.empty()) << "unused";
-}
-
-// Cases apart by a heading of "#" lines.
-std::vector<std::pair<std::string, std::string>> Cases(const std::string& text) {
-  std::vector<std::pair<std::string, std::string>> cases;
-  for (const std::string& line : Split(text, '\n')) {
-    if (line.starts_with("#") && (cases.empty() || cases.back().second != "\n")) {
-      cases.emplace_back("", "\n");
-    }
-    if (!cases.empty()) {
-      (line.starts_with("#") ? cases.back().first : cases.back().second) += line + "\n";
-    }
-  }
-  return cases;
 }
 
 const std::string kRuns = R"x(
@@ -303,10 +257,6 @@ pb 1|Lee, Ann|5551110000|4|1|6
 pb 2|Ox, Cy|5553330000|6|2|6
 pb 3|Ng, Bo|5552220000|2|3|6
 pb 3|Ng, Bo|bo@example.org|10|4|255
-sync 1|Lee, Ann|||||5551110000|||||M:1
-sync 3|Ng, Bo|||5552220000||||||bo@example.org|H:3,E:4
-sync 2|Ox, Cy|||||||5553330000|||P:2
-card Lee, Ann: User3=1|User4=M:1|MobileTelephoneNumber=555-111-0000
 card Ng, Bo: User3=3|User4=H:3,E:4
 card Ox, Cy: User2=YES|User3=2|User4=P:2|PagerNumber=(555) 333-0000
 card Dee: User2=No|User3=
@@ -322,16 +272,8 @@ file bo.vcf BEGIN:VCARD\nVERSION:3.0\nUID:bo\nFN:Bo\nN:Bo;;;;\nX-EVOLUTION-FILE-
 card cy FileAs=Cy|User2=YES |User3=07|User4=M:1|MobileTelephoneNumber=5553330000
 file group.vcf BEGIN:VCARD\nVERSION:4.0\nUID:group\nKIND:group\nFN:Club\nMEMBER:urn:uuid:ann\nX-TWINBOOK-USER2:YES\nX-TWINBOOK-USER3:5\nEND:VCARD\n
 run
-pb 1|Doe, Ann|13125550142|0|5|7
-pb 1|Doe, Ann|123*45*678|1|3|255
-pb 1|Doe, Ann|555123412|2|1|0
-pb 1|Doe, Ann|3125550300|3|2|6
-pb 1|Doe, Ann|3125550400|4|4|6
-pb 1|Doe, Ann|3125550500|5|6|6
-pb 1|Doe, Ann|3125550600|6|7|6
-pb 1|Doe, Ann|3125550700|9|8|6
-pb 1|Doe, Ann|ann.doe@example.com|10|9|255
-pb 2|Ek, Bo|bo.ek@example.com|10|10|255
+sync 1|Doe, Ann|13125550142|123*45*678|555123412|3125550300|3125550400|3125550500|3125550600|3125550700|ann.doe@example.com|W2:5,DC:3,H:1,W1:2,M:4,F:6,P:7,O:8,E:9
+sync 2|Ek, Bo|||||||||bo.ek@example.com|E:10
 card Cy: User2=No|User3=|User4=|MobileTelephoneNumber=5553330000
 cards 4
 stable
@@ -346,8 +288,7 @@ pb 7|Ann Smith|ann@example.com|10|250
 pb 7||3333333|4|0
 pb 5|Seven|5550007|7|1
 pb 5|Seven|5550099|4|6
-pbinsert 6, 'Untyped', '5550013', NULL, 5
-pbinsert 12.0, 'Real', 5550100, 4.0, 3.0
+pbsql INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, SpeedDial) VALUES (6, 'Untyped', '5550013', NULL, 5), (12.0, 'Real', 5550100, 4.0, 3.0)
 run
 card Ann Lee: User3=7|User4=M:0,E:250|MobileTelephoneNumber=333-3333|Email1Address=ann@example.com
 card Bob: User3=9|User4=H:-1|HomeTelephoneNumber=555-0200
@@ -376,8 +317,6 @@ log Writing to the PhoneBook database.
 log Writing to the sync database.
 log ... Ox, Cy has been modified.
 card Ox, Cy: User1=123*45*678|HomeTelephoneNumber=555.333.4444|MobileTelephoneNumber=|PagerNumber=555.666.7777|Email1Address=cy@example.org|User4=DC:7,H:3,P:5,E:6
-sync 1|Lee, Ann|||||5551110000|||||M:1
-sync 2|Ox, Cy||123*45*678|5553334444||||5556667777||cy@example.org|DC:7,H:3,P:5,E:6
 stable
 
 # Desktop changes reach every row of the contact, last row first: a rename
@@ -406,7 +345,6 @@ pb 5|Ekström-Lindqvist Andersson, Bo|123*456*789|1|3|255
 pb 5|Ek, Bo|radio|7|20|0
 pb 5|Ekström-Lindqvist Ande|5554440000|6|4|6
 sync 5|Ekström-Lindqvist Andersson, Bo||123*456*789|||15551110000||5554440000|||DC:3,M:1,P:4
-card Ekström-Lindqvist Andersson, Bo: User4=DC:3,M:1,P:4
 stable
 
 # A contact deleted on either side is deleted on the other, every row of it.
@@ -433,27 +371,6 @@ sync
 cards 0
 stable
 
-# A conflict kept either way reaches every store.
-ann
-card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
-pbsql UPDATE tblContactList SET Number = '5558880000'
-keep outlook
-run
-pb 1|Lee, Ann|5559990000|4|1|6
-sync 1|Lee, Ann|||||5559990000|||||M:1
-card Lee, Ann: MobileTelephoneNumber=(555) 999-0000
-stable
-#
-ann
-card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
-pbsql UPDATE tblContactList SET Number = '5558880000'
-keep phonebook
-run
-pb 1|Lee, Ann|5558880000|4|1|6
-sync 1|Lee, Ann|||||5558880000|||||M:1
-card Lee, Ann: MobileTelephoneNumber=(555) 888-0000
-stable
-
 # A rename on the phone reaches the card through the name prompt: confirmed,
 # the card takes the names confirmed; closed, what the prompt was filled with.
 ann
@@ -461,7 +378,6 @@ card card1 FileAs=Lee, Ann|FirstName=Ann|LastName=Lee|FullName=Ann Lee|User2=YES
 pbsql UPDATE tblContactList SET ContactName = 'Lee-Park, Ann'
 name Ann|Lee-Park|Ann Lee-Park|Lee-Park, Ann
 run
-asked Ann|Lee|Ann Lee|Lee-Park, Ann
 log Writing to Outlook Contacts.
 log ... The following name changes for Lee, Ann have been made:
 log ........ First name: Ann
@@ -472,9 +388,9 @@ log Writing to the PhoneBook database.
 log Writing to the sync database.
 log ... Lee-Park, Ann has been modified.
 card Lee-Park, Ann: FirstName=Ann|LastName=Lee-Park|FullName=Ann Lee-Park|MobileTelephoneNumber=5551110000
-sync 1|Lee-Park, Ann|||||5551110000|||||M:1
 stable
-#
+
+# The same with the prompt closed.
 ann
 card card1 FileAs=Lee, Ann|FirstName=Ann|LastName=Lee|FullName=Ann Lee|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=5551110000
 pbsql UPDATE tblContactList SET ContactName = 'Lee-Park, Ann'
@@ -491,13 +407,11 @@ pb 1|Ally|5551234567|4|1
 pb 2|Cee|5557654321|4|2
 name |||Cee
 run
-asked |||
 card Ek, Al: User3=1|User4=M:1|NickName=Ally
 card Cee: NickName=Cee|User3=2
 pbsql UPDATE tblContactList SET ContactName = 'Big Al' WHERE ContactID = 1
 name -
 run
-asked ||Al Ek|Ek, Al
 log Writing to Outlook Contacts.
 log ... The following name changes for Ally have been made:
 log ........ Full name: Al Ek
@@ -523,8 +437,6 @@ log Writing to the sync database.
 pb 1|Lee, Ann|5551110000|4|1|6
 pb 2|Ox, Cy|5552220000|2|3|6
 pb 2|Ox, Cy|5553330000|4|2|6
-sync 1|Lee, Ann|||||5551110000|||||M:1
-sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
 card Ng, Bo: User3=3
 pbsql DROP TRIGGER refuseInsert; DROP TRIGGER refuseUpdate;
 run
@@ -539,23 +451,6 @@ pb 2|Ox, Cy|5552220000|2|3|6
 pb 2|Ox, Cy|5553330000|4|2|6
 pb 3|Ng, Bo|5554440000|6|4|6
 cards 3
-stable
-
-# The desktop reads numbers as their digits and addresses in small letters, so
-# a PhoneBook spelling copied to a card reads on the next run as a desktop
-# change and is written back; then all is still.
-pb 2|Ox, Cy|Cy@Example.org|10|2
-pb 2|Ox, Cy|555-333-0000|4|3
-run
-card Ox, Cy: Email1Address=Cy@Example.org|MobileTelephoneNumber=555-333-0000
-run
-log Writing to the PhoneBook database.
-log ... The mobile number for Ox, Cy has been changed from 555-333-0000 to 5553330000.
-log ... The email address for Ox, Cy has been changed from Cy@Example.org to cy@example.org.
-log Writing to the sync database.
-log ... Ox, Cy has been modified.
-pb 2|Ox, Cy|cy@example.org|10|2|255
-pb 2|Ox, Cy|5553330000|4|3|6
 stable
 
 # The PhoneBook keeps a contact only through its numbers' rows: a contact left
@@ -575,67 +470,45 @@ run
 unchanged
 cards 3
 
-# The stores without a fault run, rewriting the card that takes no part.
-good
-run
-card Ray, Bob: User2=No|User3=|User4=|MobileTelephoneNumber=312 555 0202
-
-# A capacity stop writes none of the changes worked out, but the loading's
-# rewrite of cards that take no part has happened by then.
-good
-set NumberLimit=1
-fails The 2 phone numbers in Outlook exceeds your phone's capacity of 1.
-card Ray, Bob: User2=No|User3=|User4=
-pb 1|Lee, Ann|3125550101|4|1|6
-pb 3|Cole, Cy|3125550303|2|2|6
-sync 1|Lee, Ann|||||3125550101|||||M:1
-
-# The sample Data folder: four cards take part, one does not, one is a list;
-# five PhoneBook contacts, Brennan on both sides; no sync rows yet.
-sample
-keep outlook
-run
-card Quinn, Liam: User2=No|User3=|User4=|MobileTelephoneNumber=(312) 555-0112
-sync 6|Fischer, Anna|||3125550124||3125550107||||anna.fischer@example.com|H:15,M:16,E:17
-sync 2|Brennan, Thomas||||3125550163|3125550199|||||W1:4,M:5
-sync 7|Nakamura, Kenji||164*12*7788||3125550146|3125550158||3125550171||kenji.nakamura@example.org|DC:18,W1:21,M:19,P:20,E:22
-sync 8|Patel, Priya|||||3125550133|3125550195|||priya.patel@example.net|M:24,F:23,E:25
-sync 1|Alvarez, Maria|||3125550117||3125550142||||maria.alvarez@example.com|H:2,M:1,E:3
-sync 3|Chen, Wei|3125550185|||3125550184|3125550129||||wei.chen@example.org|W2:8,W1:7,M:6,E:9
-sync 4|Dubois, Claire|||3125550136||3125550151|||||H:10,M:11
-sync 5|Okafor, Emeka||164*12*3456|||3125550190||||emeka.okafor@example.net|DC:12,M:13,E:14
-stable
 )x";
 
 TEST(WriteRunTest, WholeRuns) {
-  for (const auto& [heading, script] : Cases(kRuns)) {
-    SCOPED_TRACE(heading);
-    RunScript(script);
+  for (const std::string& script : Split(kRuns, "\n\n")) {
+    SCOPED_TRACE(script.substr(0, script.find('\n')));
+    RunScript("\n" + script + "\n");
   }
 }
 
 // A store with bad input stops the run with an error naming the culprit
 // before any store is written, the card that takes no part included.
 TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
+  auto pbinsert = [](const std::string& values) {
+    return "pbsql INSERT INTO tblContactList (ContactID, ContactName, Number, NumberType, "
+           "SpeedDial) VALUES (" +
+           values + ")";
+  };
+  auto syncinsert = [](const std::string& values) {
+    return "syncsql " + testing::SyncInsert(values);
+  };
   const std::string row3 = "Row 3 of table tblContactList in $PB|";
   const std::string row2 = "Row 2 of table SyncContacts in $SYNC|";
   const std::string empty = "'', '', '', '', '', '', '', '', ''";
   const std::string card = "BEGIN:VCARD\\nVERSION:3.0\\nN:Odd;;;;\\nEND:VCARD\\n";
   std::vector<std::pair<std::string, std::string>> cases = {
-      {"pbinsert NULL, 'Dee', '5550404', 4, 3", row3 + "ContactID|null"},
-      {"pbinsert 4, NULL, '5550404', 4, 3", row3 + "ContactName|null"},
-      {"pbinsert 1, NULL, '5550404', 2, 3", row3 + "ContactName|null"},
-      {"pbinsert 1, 'Lee, Ann', NULL, 2, 3", row3 + "column Number|null"},
-      {"pbinsert 4, 'Dee', NULL, 7, 3", row3 + "column Number|null"},
-      {"pbinsert 1, 'Lee, Ann', '5550404', 2, NULL", row3 + "SpeedDial|null"},
-      {"pbinsert 0, 'Dee', '5550404', 4, 3", row3 + "ContactID|0"},
-      {"pbinsert -4, 'Dee', '5550404', 4, 3", row3 + "ContactID|-4"},
-      {"loose pb\npbinsert '12', 'Dee', '5550404', 4, 3", row3 + "ContactID|'12'"},
-      {"loose pb\npbinsert 4.5, 'Dee', '5550404', 4, 3", row3 + "ContactID|4.5"},
-      {"loose pb\npbinsert 1, 'Lee, Ann', '5550404', 2, 'one'", row3 + "SpeedDial|'one'"},
+      {pbinsert("NULL, 'Dee', '5550404', 4, 3"), row3 + "ContactID|null"},
+      {pbinsert("4, NULL, '5550404', 4, 3"), row3 + "ContactName|null"},
+      {pbinsert("1, NULL, '5550404', 2, 3"), row3 + "ContactName|null"},
+      {pbinsert("1, 'Lee, Ann', NULL, 2, 3"), row3 + "column Number|null"},
+      {pbinsert("4, 'Dee', NULL, 7, 3"), row3 + "column Number|null"},
+      {pbinsert("1, 'Lee, Ann', '5550404', 2, NULL"), row3 + "SpeedDial|null"},
+      {pbinsert("0, 'Dee', '5550404', 4, 3"), row3 + "ContactID|0"},
+      {pbinsert("-4, 'Dee', '5550404', 4, 3"), row3 + "ContactID|-4"},
+      {"loose pb\n" + pbinsert("'12', 'Dee', '5550404', 4, 3"), row3 + "ContactID|'12'"},
+      {"loose pb\n" + pbinsert("4.5, 'Dee', '5550404', 4, 3"), row3 + "ContactID|4.5"},
+      {"loose pb\n" + pbinsert("1, 'Lee, Ann', '5550404', 2, 'one'"), row3 + "SpeedDial|'one'"},
       // A number of an unknown kind would read as deleted from the phone.
-      {"loose pb\npbinsert 1, 'Lee, Ann', '5550404', 'home', 3", row3 + "NumberType|'home'"},
-      {"loose pb\npbinsert 1, 'Lee, Ann', '5550404', 2.5, 3", row3 + "NumberType|2.5"},
+      {"loose pb\n" + pbinsert("1, 'Lee, Ann', '5550404', 'home', 3"), row3 + "NumberType|'home'"},
+      {"loose pb\n" + pbinsert("1, 'Lee, Ann', '5550404', 2.5, 3"), row3 + "NumberType|2.5"},
       {"pbsql DROP TABLE tblContactList", "tblContactList|$PB"},
       {"pbsql ALTER TABLE tblContactList DROP COLUMN SpeedDial", "tblContactList|SpeedDial|$PB"},
       {"pbsql DELETE FROM tblContactList; ALTER TABLE tblContactList DROP COLUMN NumberType",
@@ -645,13 +518,13 @@ TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
       {"set PhoneBookPath=$DATA/Missing.mdb", "$DATA/Missing.mdb"},
       {"file ../Text.mdb Name,Number\\nAnn,555\\n\nset PhoneBookPath=$DATA/Text.mdb",
        "$DATA/Text.mdb"},
-      {"syncinsert NULL, 'Dee', " + empty + ", ''", row2 + "ContactID|null"},
-      {"syncinsert 0, 'Dee', " + empty + ", ''", row2 + "ContactID|0"},
-      {"loose sync\nsyncinsert 'x', 'Dee', " + empty + ", ''", row2 + "ContactID|'x'"},
-      {"syncinsert 4, NULL, " + empty + ", ''", row2 + "column Name|null"},
-      {"syncinsert 4, 'Dee', '', '', '', '', NULL, '', '', '', '', ''",
+      {syncinsert("NULL, 'Dee', " + empty + ", ''"), row2 + "ContactID|null"},
+      {syncinsert("0, 'Dee', " + empty + ", ''"), row2 + "ContactID|0"},
+      {"loose sync\n" + syncinsert("'x', 'Dee', " + empty + ", ''"), row2 + "ContactID|'x'"},
+      {syncinsert("4, NULL, " + empty + ", ''"), row2 + "column Name|null"},
+      {syncinsert("4, 'Dee', '', '', '', '', NULL, '', '', '', '', ''"),
        row2 + "column Mobile|null"},
-      {"syncinsert 4, 'Dee', " + empty + ", NULL", row2 + "column SpeedDial|null"},
+      {syncinsert("4, 'Dee', " + empty + ", NULL"), row2 + "column SpeedDial|null"},
       {"syncsql DROP TABLE SyncContacts", "SyncContacts|$SYNC"},
       {"syncsql ALTER TABLE SyncContacts DROP COLUMN Pager", "SyncContacts|Pager|$SYNC"},
       {"syncsql DELETE FROM SyncContacts; ALTER TABLE SyncContacts DROP COLUMN Email",
@@ -667,7 +540,7 @@ TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
   }
   for (const auto& [breakIt, named] : cases) {
     SCOPED_TRACE(breakIt);
-    RunScript("\ngood\n" + breakIt + "\nfails " + named + "\nunchanged");
+    RunScript("\ngood\n" + breakIt + "\nfails " + named + "\n");
   }
 }
 
