@@ -125,13 +125,6 @@ TEST(SaveSettingsTest, SaveWritesTheIniFileAndLoadReadsItBack) {
   EXPECT_EQ(Summary(LoadSettings(again, "/t")),
             "Full Name|3|7|250|01|/p/PhoneBook.mdb|/p/Twinbook.mdb|/p/a folder, with a "
             "comma/SyncLog.txt|/p/Contacts");
-
-  // Hand-edited values that do not convert count as absent; a comma is text.
-  testing::WriteFile(ini, "[Settings]\nMaskOption=fancy\nPMAfter=perhaps\nSyncPath=/a,b/T.mdb\n");
-  QtSettingsStore edited(ini);
-  EXPECT_EQ(
-      Summary(LoadSettings(edited, "/t")),
-      "File As|2|0|250|11|/t/Data/PhoneBook.mdb|/a,b/T.mdb|/t/Data/SyncLog.txt|/t/Data/Contacts");
 }
 
 }  // namespace
