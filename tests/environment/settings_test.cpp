@@ -32,29 +32,25 @@ std::string Summary(const Settings& s) {
 // name and number capacity, the two manager flags, the paths by default.
 TEST(LoadSettingsTest, ConvertsAndRepairsStoredValues) {
   const std::string defaults = "File As|2|0|250|11";
-  const std::pair<std::string, std::string> cases[] = {
-      {"", defaults},
-      {"MaskOption=7", defaults},
-      {"MaskOption=0", defaults},
-      {"MaskOption=dots", defaults},
-      {"MaskOption=260", defaults},
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"MaskOption=4", "File As|4|0|250|11"},
       {"MaskOption=  4 ", "File As|4|0|250|11"},  // blanks around a number are no fault
       {"NumberLimit=0;NameLimit=300", "File As|2|300|300|11"},
-      {"NumberLimit=0;NameLimit=0", defaults},
       {"NameLimit=-5", "File As|2|-5|250|11"},
-      {"NameLimit=12x", defaults},
-      {"NumberLimit=99999999999", defaults},
       {"PMBefore=False;PMAfter=false", "File As|2|0|250|00"},
       {"PMBefore=0;PMAfter=-1", "File As|2|0|250|01"},
-      {"PMBefore=maybe", defaults},
-      {"NameField=", defaults},
       {"NameField=Company", "Company|2|0|250|11"},
-      {"PhoneBookPath=;SyncPath=;LogPath=;ContactsPath=", defaults},
       {"LogPath=/tmp/my log.txt",
        "File As|2|0|250|11|/t/Data/PhoneBook.mdb|/t/Data/Twinbook.mdb|/tmp/my log.txt|/t/Data/"
        "Contacts"},
   };
+  // Values out of range or not converting, each giving the defaults.
+  for (const char* stored :
+       {"", "MaskOption=7", "MaskOption=0", "MaskOption=dots", "MaskOption=260",
+        "NumberLimit=0;NameLimit=0", "NameLimit=12x", "NumberLimit=99999999999", "PMBefore=maybe",
+        "NameField=", "PhoneBookPath=;SyncPath=;LogPath=;ContactsPath="}) {
+    cases.emplace_back(stored, defaults);
+  }
   for (const auto& [stored, expected] : cases) {
     MemorySettingsStore store;
     std::istringstream pairs(stored);
@@ -68,16 +64,7 @@ TEST(LoadSettingsTest, ConvertsAndRepairsStoredValues) {
 }
 
 SettingsForm Form(const std::string& names, const std::string& numbers) {
-  return {"Full Name",
-          3,
-          names,
-          numbers,
-          false,
-          true,
-          "/p/PhoneBook.mdb",
-          "/p/Twinbook.mdb",
-          "/p/SyncLog.txt",
-          "/p/Contacts"};
+  return {"Full Name", 3, names, numbers, false, true, "/p/PB", "/p/S", "/p/L", "/p/C"};
 }
 
 // Capacities that are not plain digits within the phone's counters, or more
@@ -123,8 +110,7 @@ TEST(SaveSettingsTest, SaveWritesTheIniFileAndLoadReadsItBack) {
   }
   QtSettingsStore again(ini);
   EXPECT_EQ(Summary(LoadSettings(again, "/t")),
-            "Full Name|3|7|250|01|/p/PhoneBook.mdb|/p/Twinbook.mdb|/p/a folder, with a "
-            "comma/SyncLog.txt|/p/Contacts");
+            "Full Name|3|7|250|01|/p/PB|/p/S|/p/a folder, with a comma/SyncLog.txt|/p/C");
 }
 
 }  // namespace

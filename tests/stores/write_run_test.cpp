@@ -208,23 +208,6 @@ void RunScript(std::string script) {
 }
 
 const std::string kRuns = R"x(
-# A mobile number edited on the desktop reaches the PhoneBook and the sync row.
-synced
-card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
-run
-log Writing to Outlook Contacts.
-log Writing to the PhoneBook database.
-log ... The mobile number for Lee, Ann has been changed from 5551110000 to 5559990000.
-log Writing to the sync database.
-log ... Lee, Ann has been modified.
-pb 1|Lee, Ann|5559990000|4|1|6
-pb 2|Ox, Cy|5552220000|2|3|6
-pb 2|Ox, Cy|5553330000|4|2|6
-sync 1|Lee, Ann|||||5559990000|||||M:1
-sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
-card Lee, Ann: MobileTelephoneNumber=(555) 999-0000
-stable
-
 # No sync database yet: the desktop contact of the PhoneBook's name takes its
 # ID and speed dial, one on one side only is added to the other.
 card ann FileAs=Lee, Ann|User2=Y|MobileTelephoneNumber=555-111-0000
@@ -255,7 +238,6 @@ pb 3|Ng, Bo|5552220000|2|3|6
 pb 3|Ng, Bo|bo@example.org|10|4|255
 card Ng, Bo: User3=3|User4=H:3,E:4
 card Ox, Cy: User2=YES|User3=2|User4=P:2|PagerNumber=(555) 333-0000
-card Dee: User2=No|User3=
 stable
 
 # Cards reach the PhoneBook as the phone keeps them: digits only but for a
@@ -340,7 +322,6 @@ pb 5|Ekström-Lindqvist Andersson, Bo|15551110000|4|1|7
 pb 5|Ekström-Lindqvist Andersson, Bo|123*456*789|1|3|255
 pb 5|Ek, Bo|radio|7|20|0
 pb 5|Ekström-Lindqvist Ande|5554440000|6|4|6
-sync 5|Ekström-Lindqvist Andersson, Bo||123*456*789|||15551110000||5554440000|||DC:3,M:1,P:4
 stable
 
 # A contact deleted on either side is deleted on the other, every row of it.
@@ -398,7 +379,8 @@ card Ek, Al: NickName=Big Al
 stable
 
 # A PhoneBook change that fails is logged, leaves the contact's rows and sync
-# row as they were, and is made by the next run; no card is lost.
+# row as they were, and is made by the next run; no card is lost. Made, a
+# desktop change reaches the PhoneBook and the sync row, and the card stays.
 synced
 card card1 FileAs=Lee, Ann|User2=YES|User3=1|User4=M:1|MobileTelephoneNumber=(555) 999-0000
 card bo FileAs=Ng, Bo|User2=Y|PagerNumber=5554440000
@@ -424,6 +406,10 @@ pb 1|Lee, Ann|5559990000|4|1|6
 pb 2|Ox, Cy|5552220000|2|3|6
 pb 2|Ox, Cy|5553330000|4|2|6
 pb 3|Ng, Bo|5554440000|6|4|6
+sync 1|Lee, Ann|||||5559990000|||||M:1
+sync 2|Ox, Cy|||5552220000||5553330000|||||H:3,M:2
+sync 3|Ng, Bo|||||||5554440000|||P:4
+card Lee, Ann: MobileTelephoneNumber=(555) 999-0000
 cards 3
 stable
 
@@ -457,30 +443,23 @@ TEST(WriteRunTest, WholeRuns) {
 // steps), "=>", the words the error names ("ROW3", "ROW2": the row's place).
 const std::string kBroken = R"(
 PB(NULL, 'Dee', '5550404', 4, 3) => ROW3|ContactID|null
-PB(4, NULL, '5550404', 4, 3) => ROW3|ContactName|null
 PB(1, NULL, '5550404', 2, 3) => ROW3|ContactName|null
 PB(1, 'Lee, Ann', NULL, 2, 3) => ROW3|column Number|null
-PB(4, 'Dee', NULL, 7, 3) => ROW3|column Number|null
 PB(1, 'Lee, Ann', '5550404', 2, NULL) => ROW3|SpeedDial|null
 PB(0, 'Dee', '5550404', 4, 3) => ROW3|ContactID|0
-PB(-4, 'Dee', '5550404', 4, 3) => ROW3|ContactID|-4
 loose pb ; PB('12', 'Dee', '5550404', 4, 3) => ROW3|ContactID|'12'
-loose pb ; PB(4.5, 'Dee', '5550404', 4, 3) => ROW3|ContactID|4.5
 loose pb ; PB(1, 'Lee, Ann', '5550404', 2, 'one') => ROW3|SpeedDial|'one'
 loose pb ; PB(1, 'Lee, Ann', '5550404', 'home', 3) => ROW3|NumberType|'home'
 loose pb ; PB(1, 'Lee, Ann', '5550404', 2.5, 3) => ROW3|NumberType|2.5
 pbsql DROP TABLE tblContactList => tblContactList|$PB
 pbsql ALTER TABLE tblContactList DROP COLUMN SpeedDial => tblContactList|SpeedDial|$PB
-pbsql DELETE FROM tblContactList; ALTER TABLE tblContactList DROP COLUMN NumberType => tblContactList|NumberType|$PB
 pbsql ALTER TABLE tblContactList DROP COLUMN PhoneNumberLength => tblContactList|PhoneNumberLength|$PB
 set PhoneBookPath=$DATA/Missing.mdb => $DATA/Missing.mdb
 file ../Text.mdb Name,Number\nAnn,555\n ; set PhoneBookPath=$DATA/Text.mdb => $DATA/Text.mdb
 SYNC(NULL, 'Dee', '', '', '', '', '', '', '', '', '', '') => ROW2|ContactID|null
-SYNC(0, 'Dee', '', '', '', '', '', '', '', '', '', '') => ROW2|ContactID|0
 loose sync ; SYNC('x', 'Dee', '', '', '', '', '', '', '', '', '', '') => ROW2|ContactID|'x'
 SYNC(4, NULL, '', '', '', '', '', '', '', '', '', '') => ROW2|column Name|null
 SYNC(4, 'Dee', '', '', '', '', NULL, '', '', '', '', '') => ROW2|column Mobile|null
-SYNC(4, 'Dee', '', '', '', '', '', '', '', '', '', NULL) => ROW2|column SpeedDial|null
 syncsql DROP TABLE SyncContacts => SyncContacts|$SYNC
 syncsql ALTER TABLE SyncContacts DROP COLUMN Pager => SyncContacts|Pager|$SYNC
 syncsql DELETE FROM SyncContacts; ALTER TABLE SyncContacts DROP COLUMN Email => SyncContacts|Email|$SYNC
@@ -490,11 +469,8 @@ file notes.vcf Call Ann about the phone.\n => notes.vcf
 file two.vcf BEGIN:VCARD\nVERSION:3.0\nN:A;;;;\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nN:B;;;;\nEND:VCARD\n => two.vcf
 file empty.vcf  => empty.vcf
 card odd FileAs=Odd|User2=y|User3=07 => odd.vcf|'07'
-card odd FileAs=Odd|User2=y|User3=0 => odd.vcf|'0'
-card odd FileAs=Odd|User2=y|User3=-5 => odd.vcf|'-5'
 card odd FileAs=Odd|User2=y|User3=+5 => odd.vcf|'+5'
 card odd FileAs=Odd|User2=y|User3=5.0 => odd.vcf|'5.0'
-card odd FileAs=Odd|User2=y|User3=5 6 => odd.vcf|'5 6'
 card odd FileAs=Odd|User2=y|User3=five => odd.vcf|'five'
 )";
 
