@@ -19,14 +19,10 @@ namespace {
 TEST(SpeedTagsTest, ApplyingATextSetsTheSpeedsOfItsTags) {
   const std::pair<const char*, const char*> cases[] = {
       {"W2:3,H:7,E:", "W2:3,H:7,E:0"},
-      {"M:,P:4", "M:0,P:4"},
       {"M:12 H:4", "H:4,M:12"},
       {"m:12", ""},
-      {"", ""},
       {"M:012", "M:12"},
-      {"M:000", "M:0"},
       {"M: 5x,W1:\t 8", "W1:8,M:5"},
-      {"E:4,DC:3,O:2", "DC:3,O:2,E:4"},
       {"F:1,F:2", "F:1"},  // only the first counts
       // What a general number parser would take is no speed dial here.
       {"M:0x1A,H:1e3,W1:inf,W2:3.9,F:-0", "W2:3,H:1,W1:0,M:0,F:0"},
@@ -75,9 +71,6 @@ TEST(MaskPhoneNumberTest, FormatsByLengthAndStyle) {
 // sequence cut, and read back as the same name.
 TEST(PhoneBookNameTest, KeepsTheFirst22CharactersWithoutCuttingOne) {
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""},
-      {"Ann Lee", "Ann Lee"},
-      {"Alexandria Montgomery-", "Alexandria Montgomery-"},
       {"Alexandria Montgomery-Smythe Jr", "Alexandria Montgomery-"},
       {"Zoë Ångström-Hallberg Senior", "Zoë Ångström-Hallberg "},
       {"abcdefghijklmnopqrstu€vw", "abcdefghijklmnopqrstu€"},
@@ -95,7 +88,6 @@ TEST(NamePromptTest, TheRequiredBoxesFollowTheNameField) {
   const std::vector<std::tuple<std::string, NameValues, std::optional<std::string>>> cases = {
       {"File As", {"", "", "", "Doe, Ann"}, std::nullopt},
       {"File As", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
-      {"File As", {"", "", "", " "}, std::nullopt},
       {"Full Name", {"Ann", "Doe", "", "Doe, Ann"}, full},
       {"Full Name", {"Ann", "Doe", "Ann Doe", ""}, full},
       {"Full Name", {"", "", " ", " "}, std::nullopt},

@@ -1,25 +1,19 @@
-// Whole runs through StartSync over real files: cards, the PhoneBook and the
-// sync database seeded as other programs leave them, the user's answers
-// scripted, and every store and the log read back after each run.
+// Whole runs through StartSync, and the inclusion report, over real files: cards, the PhoneBook and
+// the sync database seeded as other programs leave them, the user's answers scripted, and every
+// store and the log read back after each run.
 //
-// A case is a script, one step a line, "#" lines its heading:
-//   card UID Prop=value|...      a card; after a run "card FILEAS: Prop=value|..."
-//                                checks the card of that name ("Prop=": none)
-//   pb ID|Name|Number|Type|Speed a PhoneBook row; after a run, with the length
-//                                code, the whole table in row order ("pb": empty)
-//   sync ID|Name|W2|DC|H|W1|M|F|P|O|E|SpeedDial   the same for the sync table
-//   synced, good                 Ann and Cy as the last run left them; the stores
-//                                of good_stores.h
-//   file NAME TEXT, rm NAME      a file of the folder ("\n" a line end); none
-//   pbsql SQL, syncsql SQL, loose pb|sync, set Key=value, name First|Last|Full|FileAs
-//                                what other programs change; the next name
-//                                prompt's answer ("name -": closed)
-//   run, stable, fails Word|...  a run that ends well; one that also changes no
-//                                store, asks and logs nothing; one that stops,
-//                                changing no store, with an error naming each word
-//   log LINE                     the log from the first line given to its end
-//   cards N                      the number of items in the folder
-// $PB, $SYNC and $DATA stand for the paths.
+// A case is a script, one step a line, "#" lines its heading. Before a run,
+// "card UID Prop=value|...", "pb ID|Name|Number|Type|Speed" and "sync ID|Name|
+// W2|DC|H|W1|M|F|P|O|E|SpeedDial" add a card or row; after it, "card FILEAS:
+// Prop=..." checks that card ("Prop=": none), "pb" rows (with the length code)
+// or "sync" rows the whole table ("pb": empty). "synced": Ann and Cy as the
+// last run left them; "good": good_stores.h; "file NAME TEXT" ("\n" a line
+// end), "rm NAME", "pbsql SQL", "syncsql SQL", "loose pb|sync" and "set Key=
+// value" do what other programs do; "name First|Last|Full|FileAs" answers the
+// next name prompt ("name -" closes it). "run" must end well; "stable" too,
+// changing no store, asking and logging nothing; "fails Word|..." must stop,
+// changing no store, with an error naming each word. "log" lines: the log from
+// the first to its end; "cards N": the items. $PB, $SYNC, $DATA: the paths.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,16 +21,15 @@
 #include <filesystem>
 
 #include "engine/start_sync.h"
+#include "environment/app_info.h"
+#include "stores/inclusion_report.h"
 #include "support/good_stores.h"
 #include "support/store_files.h"
 
 namespace twinbook {
 namespace {
 
-using ::testing::Each;
 using ::testing::ElementsAre;
-using ::testing::Not;
-using ::testing::StartsWith;
 using testing::StoreFiles;
 
 std::vector<std::string> Split(const std::string& text, const std::string& separator) {
@@ -186,7 +179,7 @@ void RunScript(std::string script) {
         const std::vector<std::string> log = files.LogLines();
         EXPECT_THAT(std::vector(std::find(log.begin(), log.end(), "Writing to Outlook Contacts."),
                                 log.end()),
-                    Each(Not(StartsWith("... "))));
+                    ::testing::Each(::testing::Not(::testing::StartsWith("... "))));
       }
     } else if (step == "fails") {
       run(kStatusError);
@@ -271,7 +264,6 @@ run
 card Ann Lee: User3=7|User4=M:0,E:250|MobileTelephoneNumber=333-3333|Email1Address=ann@example.com
 card Bob: User3=9|User4=H:-1|HomeTelephoneNumber=555-0200
 card Seven: User3=5|User4=M:6|MobileTelephoneNumber=555-0099
-card Untyped: User3=6|User4=
 card Real: User3=12|User4=M:3|MobileTelephoneNumber=555-0100
 stable
 
@@ -491,6 +483,45 @@ TEST(WriteRunTest, BadInputStopsTheRunBeforeAnythingIsWritten) {
       RunScript("\ngood\n" + line + "\n");
     }
   }
+}
+
+// Contacts that take part and those that do not, each in folder order under
+// the synchronised name; a distribution list is in neither; no card is saved.
+// A card that cannot be read stops the report before its file is touched.
+TEST(InclusionReportTest, ListsIncludedAndExcludedContactsInFolderOrder) {
+  StoreFiles files;
+  const std::string report = files.dir / "InclusionReport.txt";
+  testing::WriteFile(report, "an older and much longer report\r\nwith two lines\r\n");
+  for (const std::string card : {"|YES", "Adams|yes", "Baker|No", "Clark|y", "Davis|", "Evans|YeS",
+                                 "Foster|maybe", "Hill| yes"}) {
+    const std::string name = card.substr(0, card.find('|'));
+    files.AddCard({"c" + name,
+                   {{ContactProperty::FileAs, name.empty() ? "" : "F " + name},
+                    {ContactProperty::FullName, name},
+                    {ContactProperty::User2, card.substr(card.find('|') + 1)}}});
+  }
+  files.WriteCardFile("list.vcf",
+                      "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:list\r\nKIND:group\r\nFN:Club"
+                      "\r\nX-TWINBOOK-USER2:YES\r\nEND:VCARD\r\n");
+  files.state.settings.NameField = "Full Name";
+  const auto cards = files.Snapshot();
+
+  WriteInclusionReport(files.context);
+
+  EXPECT_THAT(
+      testing::ReadCrLfLines(report),
+      ElementsAre(TitleAndVersionLine(), kNotice, "Inclusion Report", "",
+                  "Included Contacts:", "     ", "     Adams", "     Clark", "     Evans", "",
+                  "Excluded Contacts:", "     Baker", "     Davis", "     Foster", "     Hill"));
+  EXPECT_THAT(files.view.messages,
+              ElementsAre("The Inclusion Report has been written to " + report));
+  EXPECT_EQ(files.Snapshot(), cards);
+
+  files.WriteCardFile("broken.vcf", "not a card\r\n");
+  const std::string written = testing::ReadFile(report);
+  EXPECT_THAT([&] { WriteInclusionReport(files.context); },
+              ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr("broken.vcf")));
+  EXPECT_EQ(testing::ReadFile(report), written);
 }
 
 }  // namespace
