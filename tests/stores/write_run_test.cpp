@@ -50,8 +50,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-// The store files, without the log and the WAL index and empty WAL that
-// SQLite makes and removes with each connection.
+// The store files, without the log and SQLite's WAL index and empty WAL.
 std::map<std::string, std::string> Stores(const StoreFiles& files) {
   std::map<std::string, std::string> stores = files.Snapshot();
   std::erase_if(stores, [](const auto& file) {
@@ -429,9 +428,8 @@ TEST(WriteRunTest, WholeRuns) {
   }
 }
 
-// A store with bad input stops the run with an error naming the culprit
-// before any store is written, the card that takes no part included. Each
-// line: what is broken ("PB(" and "SYNC(" begin an inserted row, " ; " parts
+// Bad input stops the run, naming the culprit, before any store is written.
+// Each line: what is broken ("PB(", "SYNC(": an inserted row; " ; " parts
 // steps), "=>", the words the error names ("ROW3", "ROW2": the row's place).
 const std::string kBroken = R"(
 PB(NULL, 'Dee', '5550404', 4, 3) => ROW3|ContactID|null
