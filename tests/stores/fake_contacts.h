@@ -1,2 +1,0 @@
-#pragma once
-#include "support/fake_contacts.h"
