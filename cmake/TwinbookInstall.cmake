@@ -45,3 +45,5 @@ install(CODE "
                  \"\${root}/${CMAKE_INSTALL_DATADIR}/applications/twinbook.desktop\" @ONLY)
   message(STATUS \"Installing: \${root}/${CMAKE_INSTALL_DATADIR}/applications/twinbook.desktop\")
 ")
+
+include(cmake/TwinbookPackage.cmake)
