@@ -1,5 +1,6 @@
 #include "platform/data_folder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@ namespace twinbook {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 // Over real folders in a temporary HOME: the layout main() decides, the
 // user's data folder made at a first start, and a whole run that finds its
@@ -79,8 +82,7 @@ TEST(DataFolderTest, TheLayoutDecidesWhereARunFindsItsData) {
               (c.layout == Layout::kPortable ? program : folders.data) + "/idenpm.exe");
     StartSync(context);
     if (c.given == kUserLacksPhoneBook) {
-      ASSERT_EQ(view.messages.size(), 1u);
-      EXPECT_NE(view.messages[0].find(folders.data + "/PhoneBook.mdb"), std::string::npos);
+      EXPECT_THAT(view.messages, ElementsAre(HasSubstr(folders.data + "/PhoneBook.mdb")));
       EXPECT_FALSE(fs::exists(folders.data + "/PhoneBook.mdb"));
     } else {
       EXPECT_EQ(view.status(), "Status: Synchronization complete.");

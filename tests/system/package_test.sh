@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# The Debian package as a user meets it: made by scripts/package, checked by
-# lintian, installed with apt-get, started twice by a throwaway user on a
-# virtual X server: the first start makes the user's data folder and nothing
-# under /usr; in the second, Alt+M S synchronizes a card marked for it into
-# the user's PhoneBook. Runs only with TWINBOOK_SYSTEM_TESTS=1, as root or
-# with sudo, and not when a twinbook package is installed already (77:
-# skipped). The trap removes the user and the package whatever happens.
+# The package made by scripts/package, checked by lintian, installed, started
+# twice by a throwaway user under Xvfb: the first start makes the user's data
+# folder and nothing under /usr; in the second, Alt+M S synchronizes a card
+# into the user's PhoneBook. Only with TWINBOOK_SYSTEM_TESTS=1, as root or
+# with sudo, and no twinbook package installed (else 77: skipped). The trap
+# removes the user and the package whatever happens.
 set -euo pipefail
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
