@@ -15,7 +15,7 @@ void ResetSyncState(RunState& state, SettingsStore& store) {
   state.NewFirstName.clear();
   state.NewLastName.clear();
   state.NewFileAs.clear();
-  state.ManagerPath = DefaultManagerPath(state.ToolFolder());
+  state.ManagerPath = DefaultManagerPath(state.ManagerFolder());
   state.settings = LoadSettingsWithDefaultsIn(store, state.DataFolder());
 }
 

@@ -38,10 +38,10 @@ struct RunState {
   std::string DataFolder() const {
     return layout == Layout::kPortable ? ProgramFolder + "/Data" : UserDataFolder;
   }
-  // Where the PhoneBook Manager and the inclusion report are by default: the
-  // program folder in the portable layout, the data folder otherwise (a
-  // system-wide program folder is root's, and shared by every user).
-  std::string ToolFolder() const {
+  // Where the PhoneBook Manager is by default: the program folder in the
+  // portable layout, the data folder otherwise (a system-wide program folder
+  // is root's, and shared by every user).
+  std::string ManagerFolder() const {
     return layout == Layout::kPortable ? ProgramFolder : UserDataFolder;
   }
 
@@ -80,7 +80,7 @@ struct RunState {
 };
 
 // Empties the three sets, clears the conflict positions and the new names
-// (NewFullName keeps its value), sets ManagerPath (in ToolFolder()) and
+// (NewFullName keeps its value), sets ManagerPath (in ManagerFolder()) and
 // reloads the settings, whose paths default to DataFolder().
 void ResetSyncState(RunState& state, SettingsStore& store);
 

@@ -30,7 +30,7 @@ std::string DefaultPhoneBookPath(const std::string& dataFolder);
 std::string DefaultSyncPath(const std::string& dataFolder);
 std::string DefaultLogPath(const std::string& dataFolder);
 std::string DefaultContactsPath(const std::string& dataFolder);
-// The PhoneBook Manager's program in `toolFolder` (RunState::ToolFolder).
+// The PhoneBook Manager's program in `toolFolder` (RunState::ManagerFolder).
 std::string DefaultManagerPath(const std::string& toolFolder);
 
 // Reads every key with its default, the paths inside `dataFolder`, and

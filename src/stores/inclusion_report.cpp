@@ -31,7 +31,7 @@ void WriteInclusionReport(RunContext& context) {
     }
   }
 
-  const std::string path = InclusionReportPath(context.state.ToolFolder());
+  const std::string path = InclusionReportPath(context.state.DataFolder());
   LogFile report(path, LogFile::Mode::Replace);
   report.WriteLine(TitleAndVersionLine());
   report.WriteLine(kNotice);

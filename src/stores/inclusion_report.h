@@ -9,7 +9,7 @@ namespace twinbook {
 inline constexpr const char* kStatusCreatingReport = "Status: Creating Inclusion Report . . .";
 
 // Where the report goes: `folder` followed by "/InclusionReport.txt"; a run
-// writes it into RunState::ToolFolder().
+// writes it into RunState::DataFolder().
 std::string InclusionReportPath(const std::string& folder);
 
 // Lists which contacts of the contacts folder (settings ContactsPath) take
