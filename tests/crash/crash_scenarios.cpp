@@ -13,7 +13,6 @@ namespace {
 using P = ContactProperty;
 using Keep = ConflictAnswer::Keep;
 
-// Adds a card filed as `fileAs`, taking part unless `more` says otherwise.
 void Card(StoreFiles& f, const std::string& uid, const std::string& fileAs,
           std::map<ContactProperty, std::string> more) {
   more[P::FileAs] = fileAs;
@@ -21,8 +20,7 @@ void Card(StoreFiles& f, const std::string& uid, const std::string& fileAs,
   f.AddCard({uid, more});
 }
 
-// Changes a card as another contacts program would; without changes,
-// removes its file.
+// Edits a card as another program would; without changes, removes it.
 void EditCard(StoreFiles& f, const std::string& fileAs,
               const std::map<ContactProperty, std::string>& changes = {}) {
   VCardContactStore other;
@@ -103,24 +101,6 @@ std::vector<std::string> Rows(const std::string& prefix, const std::string& path
 }  // namespace
 
 std::optional<ConflictAnswer> AnsweringView::AskConflict(const ConflictQuestion& question) {
-  // The speed dial of an empty entry is left out: a card whose number another
-  // program removed keeps its tag until this program rewrites it.
-  std::string text;
-  for (const ConflictBoxes& b : {question.outlook, question.phoneBook}) {
-    text += b.ContactName + " |";
-    for (const auto& [number, speed] : {std::pair{b.Work2Number, b.Work2Speed},
-                                        {b.DCNumber, b.DCSpeed},
-                                        {b.HomeNumber, b.HomeSpeed},
-                                        {b.Work1Number, b.Work1Speed},
-                                        {b.MobileNumber, b.MobileSpeed},
-                                        {b.FaxNumber, b.FaxSpeed},
-                                        {b.PagerNumber, b.PagerSpeed},
-                                        {b.OtherNumber, b.OtherSpeed},
-                                        {b.EmailAddress, b.EmailSpeed}}) {
-      text += " " + number + ":" + (number.empty() ? "" : speed);
-    }
-  }
-  questions.insert(text);
   const auto chosen = keep_.find(question.outlook.ContactName);
   const Keep keep = chosen == keep_.end() ? Keep::PhoneBook : chosen->second;
   return ConflictAnswer{keep, keep == Keep::Outlook ? question.outlook : question.phoneBook};

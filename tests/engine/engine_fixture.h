@@ -4,18 +4,15 @@
 
 #include <filesystem>
 
-#include "engine/change_flags.h"
-#include "engine/contact_ids.h"
-#include "engine/reconcile.h"
-#include "engine/speed_dials.h"
+#include "reference_engine.h"
 #include "support/fake_platform.h"
 #include "support/scripted_view.h"
 #include "support/temp_dir.h"
 
 namespace twinbook::testing {
 
-// A record as the tables write it: ID, name, flag, then entries "m=5551:3"
-// (number 5551 with speed dial 3) of the kinds m(obile) h(ome) w(ork) e(-mail).
+// ID, name, flag and entries "m=5551:3" (number 5551, speed dial 3) of the
+// kinds d(c) f(ax) h(ome) m(obile) o(ther) p(ager) w(ork1) x (work2) e(-mail).
 inline SyncObject R(std::string id, std::string name, std::string flag = "",
                     std::vector<std::string> entries = {}) {
   SyncObject r;
@@ -23,12 +20,7 @@ inline SyncObject R(std::string id, std::string name, std::string flag = "",
   r.ContactName = std::move(name);
   r.Flag = std::move(flag);
   for (const std::string& entry : entries) {
-    using F = std::string SyncObject::*;
-    const std::pair<F, F> kinds[] = {{&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
-                                     {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
-                                     {&SyncObject::Work1Number, &SyncObject::Work1Speed},
-                                     {&SyncObject::EmailAddress, &SyncObject::EmailSpeed}};
-    const auto [number, speed] = kinds[std::string("mhwe").find(entry[0])];
+    const auto [number, speed] = reference::kEntries[std::string("dfhmopwxe").find(entry[0])];
     const size_t colon = entry.find(':');
     r.*number = entry.substr(2, colon - 2);
     r.*speed = colon == std::string::npos ? "" : entry.substr(colon + 1);
@@ -36,16 +28,8 @@ inline SyncObject R(std::string id, std::string name, std::string flag = "",
   return r;
 }
 
-inline const std::array<void (*)(RunContext&), 7> kEnginePhases = {
-    AssignContactIDs,  FlagDeletedItems,  FlagNewItems, AssignSpeedDials,
-    FlagModifiedItems, SyncModifiedItems, SyncNewItems};
-
-inline std::vector<SyncObject> RecordsOf(const SyncSet& set) {
-  return {set.begin(), set.end()};
-}
-
-// One run state over three seeded sets, with its own log, scripted user and
-// fake stores, for calling phase routines.
+// A run state over three seeded sets with its own log, scripted user and
+// fake stores.
 struct EngineSide {
   EngineSide(const std::vector<SyncObject>& outlook, const std::vector<SyncObject>& phoneBook,
              const std::vector<SyncObject>& sync) {

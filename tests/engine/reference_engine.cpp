@@ -11,19 +11,15 @@
 
 namespace twinbook::reference {
 
-namespace {
+#define TB_ENTRY(kind) \
+  { &SyncObject::kind##Number, &SyncObject::kind##Speed }
+const std::pair<Field, Field> kEntries[9] = {
+    TB_ENTRY(DC),     TB_ENTRY(Fax),   TB_ENTRY(Home),
+    TB_ENTRY(Mobile), TB_ENTRY(Other), TB_ENTRY(Pager),
+    TB_ENTRY(Work1),  TB_ENTRY(Work2), {&SyncObject::EmailAddress, &SyncObject::EmailSpeed}};
+#undef TB_ENTRY
 
-using Field = std::string SyncObject::*;
-// The nine entries in the order speed dials are handed out.
-const std::pair<Field, Field> kEntries[] = {{&SyncObject::DCNumber, &SyncObject::DCSpeed},
-                                            {&SyncObject::FaxNumber, &SyncObject::FaxSpeed},
-                                            {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
-                                            {&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
-                                            {&SyncObject::OtherNumber, &SyncObject::OtherSpeed},
-                                            {&SyncObject::PagerNumber, &SyncObject::PagerSpeed},
-                                            {&SyncObject::Work1Number, &SyncObject::Work1Speed},
-                                            {&SyncObject::Work2Number, &SyncObject::Work2Speed},
-                                            {&SyncObject::EmailAddress, &SyncObject::EmailSpeed}};
+namespace {
 
 void MarkM(SyncObject* r) {
   if (r != nullptr && r->Flag.empty()) {
@@ -67,7 +63,6 @@ struct Run {
     c.StopIfQuitting();
     answer ? ApplyConflictChoice(c, *answer) : open.push_back(y);
   }
-  // A sync record new in this run is not written while its conflict is open.
   void HoldBack() {
     for (int y : open) {
       if (sy.Item(y).Flag == "N") {
@@ -81,9 +76,8 @@ struct Run {
   void AssignContactIDs() {
     Log("Verifying that all Outlook Contact items contain a contact ID.");
     for (SyncObject& o : ol) {
-      if (!o.ContactID.empty()) {
+      if (!o.ContactID.empty())
         continue;
-      }
       const int p = FindByContactName(o.ContactName, pb);
       if (p > 0 && FindByContactID(pb.Item(p).ContactID, ol) == 0) {
         o.ContactID = pb.Item(p).ContactID;
@@ -116,14 +110,17 @@ struct Run {
     }
   }
 
-  void FlagNewIn(SyncSet& own, SyncSet& other, const std::string& name, const std::string& to) {
-    Log("Checking for new items in " + name + ".");
+  void FlagNewIn(bool outlookSide) {
+    SyncSet& own = outlookSide ? ol : pb;
+    SyncSet& other = outlookSide ? pb : ol;
+    Log(outlookSide ? "Checking for new items in Outlook."
+                    : "Checking for new items in the PhoneBook.");
     for (SyncObject& r : own) {
       const bool inOther = FindByContactID(r.ContactID, other) > 0;
       const bool inSync = FindByContactID(r.ContactID, sy) > 0;
       if (r.Flag != "D" && !inOther) {
         other.CloneNew(r);
-        Log("... " + r.ContactName + " is new to " + to + ".");
+        Log("... " + r.ContactName + " is new to " + (outlookSide ? "the PhoneBook." : "Outlook."));
       }
       if (r.Flag != "D" && !inSync) {
         sy.CloneNew(r);
@@ -131,13 +128,21 @@ struct Run {
       }
     }
   }
+  // Both sides in turn; conflicts left open hold back their new sync records.
+  void Sides(void (Run::*side)(bool), const std::string& heading = "") {
+    if (!heading.empty()) {
+      Log(heading);
+    }
+    (this->*side)(true);
+    (this->*side)(false);
+    HoldBack();
+  }
 
   void AssignSpeedDials() {
     for (SyncObject& o : ol) {
       for (auto [value, speed] : kEntries) {
-        if (o.Flag == "D" || (o.*value).empty() || !(o.*speed).empty()) {
+        if (o.Flag == "D" || (o.*value).empty() || !(o.*speed).empty())
           continue;
-        }
         const int p = FindByContactID(o.ContactID, pb), y = FindByContactID(o.ContactID, sy);
         SyncObject* phone = p > 0 ? &pb.Item(p) : nullptr;
         SyncObject* sync = y > 0 ? &sy.Item(y) : nullptr;
@@ -164,9 +169,8 @@ struct Run {
     Log("Checking for items that have been modified.");
     for (SyncObject& y : sy) {
       const int o = FindByContactID(y.ContactID, ol), p = FindByContactID(y.ContactID, pb);
-      if (y.Flag == "D") {
+      if (y.Flag == "D")
         continue;
-      }
       const bool outlookChanged = o > 0 && !ContactsMatch(y, ol.Item(o));
       const bool phoneBookChanged = p > 0 && !PhoneBookRecordMatches(pb.Item(p), y);
       if (outlookChanged) {
@@ -185,91 +189,67 @@ struct Run {
     }
   }
 
-  void SyncModifiedItems() {
-    Log("Synchronizing modified items.");
-    for (int k = 1; k <= ol.Count(); ++k) {
-      if (ol.Item(k).Flag != "M") {
+  void SyncModifiedIn(bool outlookSide) {
+    SyncSet& own = outlookSide ? ol : pb;
+    SyncSet& other = outlookSide ? pb : ol;
+    const std::string mine = outlookSide ? "Outlook" : "PhoneBook";
+    const std::string theirs = outlookSide ? "PhoneBook" : "Outlook";
+    for (int k = 1; k <= own.Count(); ++k) {
+      if (own.Item(k).Flag != "M")
         continue;
-      }
-      SyncObject& o = ol.Item(k);
-      const int p = FindByContactID(o.ContactID, pb), y = FindByContactID(o.ContactID, sy);
-      SyncObject& phone = pb.Item(p);
+      SyncObject& r = own.Item(k);
+      const int x = FindByContactID(r.ContactID, other), y = FindByContactID(r.ContactID, sy);
+      SyncObject& counterpart = other.Item(x);
       SyncObject& sync = sy.Item(y);
-      if (phone.Flag.empty()) {
-        const std::string from = " has been copied from the PhoneBook data to the ";
-        CopyFromPhoneBook(o, phone);
-        Log("... Information for " + o.ContactName + from + "Outlook data.");
-        CopyFromPhoneBook(sync, phone);
-        Log("... Information for " + o.ContactName + from + "sync data.");
-        o.Flag = "W";
-        Log("... " + o.ContactName + " will be modified in Outlook.");
-        Reconciled(sync);
-      } else if (!PhoneBookRecordMatches(phone, o)) {
-        HandOver(o.ContactName, k, p, y);
-      } else {
-        Log("... Identical changes have been detected in the Outlook data and the PhoneBook data.");
-        CopyContact(sync, o);
-        Log("... Information for " + o.ContactName +
-            " has been copied from the Outlook data to the sync data.");
-        Reconciled(sync);
-      }
-    }
-    for (int k = 1; k <= pb.Count(); ++k) {
-      if (pb.Item(k).Flag != "M") {
-        continue;
-      }
-      SyncObject& phone = pb.Item(k);
-      const int o = FindByContactID(phone.ContactID, ol), y = FindByContactID(phone.ContactID, sy);
-      SyncObject& card = ol.Item(o);
-      SyncObject& sync = sy.Item(y);
-      if (card.Flag.empty()) {
-        if (SpeedTagText(card) != SpeedTagText(phone)) {  // the card's own tags are rewritten
+      SyncObject& phone = outlookSide ? counterpart : r;
+      SyncObject& card = outlookSide ? r : counterpart;
+      auto copy = [&](SyncObject& to, bool fromPhone, const std::string& toName) {
+        fromPhone ? CopyFromPhoneBook(to, phone) : CopyContact(to, card);
+        Log("... Information for " + r.ContactName + " has been copied from the " +
+            (fromPhone ? "PhoneBook" : "Outlook") + " data to the " + toName + " data.");
+      };
+      if (counterpart.Flag.empty()) {
+        if (!outlookSide && SpeedTagText(card) != SpeedTagText(phone)) {  // card's tags rewritten
           ApplySpeedTagText(card, SpeedTagText(card));
           card.Flag = "S";
           Log("... The speed dial values for " + card.ContactName +
               " will be modified in Outlook.");
         }
-        const std::string from = " has been copied from the Outlook data to the ";
-        CopyContact(phone, card);
-        Log("... Information for " + phone.ContactName + from + "PhoneBook data.");
-        CopyContact(sync, card);
-        Log("... Information for " + phone.ContactName + from + "sync data.");
-        phone.Flag = "W";
-        Log("... " + phone.ContactName + " will be modified in the PhoneBook.");
+        copy(r, outlookSide, mine);
+        copy(sync, outlookSide, "sync");
+        r.Flag = "W";
+        Log("... " + r.ContactName + " will be modified in " +
+            (outlookSide ? "Outlook." : "the PhoneBook."));
         Reconciled(sync);
       } else if (!PhoneBookRecordMatches(phone, card)) {
-        HandOver(phone.ContactName, o, k, y);
+        HandOver(r.ContactName, outlookSide ? k : x, outlookSide ? x : k, y);
       } else {
-        Log("... Identical changes have been detected in the PhoneBook data and the Outlook data.");
-        CopyFromPhoneBook(sync, phone);
-        Log("... Information for " + phone.ContactName +
-            " has been copied from the PhoneBook data to the sync data.");
+        Log("... Identical changes have been detected in the " + mine + " data and the " + theirs +
+            " data.");
+        copy(sync, !outlookSide, "sync");
         Reconciled(sync);
       }
     }
-    HoldBack();
   }
 
   void SyncNewIn(bool outlookSide) {
     SyncSet& own = outlookSide ? ol : pb;
     SyncSet& other = outlookSide ? pb : ol;
     for (int k = 1; k <= own.Count(); ++k) {
-      if (own.Item(k).Flag != "N") {
+      if (own.Item(k).Flag != "N")
         continue;
-      }
       SyncObject& r = own.Item(k);
       const int x = FindByContactID(r.ContactID, other), y = FindByContactID(r.ContactID, sy);
       SyncObject& counterpart = other.Item(x);
-      SyncObject& sync = sy.Item(y);
-      if (!counterpart.Flag.empty() && !(outlookSide ? PhoneBookRecordMatches(counterpart, r)
-                                                     : PhoneBookRecordMatches(r, counterpart))) {
+      if (!counterpart.Flag.empty() &&
+          !PhoneBookRecordMatches(outlookSide ? counterpart : r, outlookSide ? r : counterpart)) {
         HandOver(r.ContactName, outlookSide ? k : x, outlookSide ? x : k, y);
         continue;
       }
-      r.Flag = sync.Flag = "C";
+      r.Flag = sy.Item(y).Flag = "C";
       Log("... " + r.ContactName + " will be added to " +
           (outlookSide ? "Outlook." : "the PhoneBook."));
-      Log("... " + sync.ContactName + " will be added to the sync database.");
+      Log("... " + sy.Item(y).ContactName + " will be added to the sync database.");
     }
   }
 };
@@ -279,21 +259,11 @@ struct Run {
 const std::array<void (*)(RunContext&), 7> kDecidingPhases = {
     [](RunContext& c) { Run(c).AssignContactIDs(); },
     [](RunContext& c) { Run(c).FlagDeletedItems(); },
-    [](RunContext& c) {
-      Run run(c);
-      run.FlagNewIn(run.ol, run.pb, "Outlook", "the PhoneBook");
-      run.FlagNewIn(run.pb, run.ol, "the PhoneBook", "Outlook");
-    },
+    [](RunContext& c) { Run(c).Sides(&Run::FlagNewIn); },
     [](RunContext& c) { Run(c).AssignSpeedDials(); },
     [](RunContext& c) { Run(c).FlagModifiedItems(); },
-    [](RunContext& c) { Run(c).SyncModifiedItems(); },
-    [](RunContext& c) {
-      Run run(c);
-      run.Log("Synchronizing new items.");
-      run.SyncNewIn(true);
-      run.SyncNewIn(false);
-      run.HoldBack();
-    }};
+    [](RunContext& c) { Run(c).Sides(&Run::SyncModifiedIn, "Synchronizing modified items."); },
+    [](RunContext& c) { Run(c).Sides(&Run::SyncNewIn, "Synchronizing new items."); }};
 
 int FindSpeedDialOwner(const std::string& speed, const SyncSet& set) {
   int owner = 0;
