@@ -10,7 +10,7 @@
 #include "engine/contact_ids.h"
 #include "engine/reconcile.h"
 #include "engine/speed_dials.h"
-#include "engine_fixture.h"
+#include "reference_engine.h"
 
 namespace twinbook {
 namespace {

@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine_fixture.h"
-#include "environment/app_info.h"
+#include "reference_engine.h"
 
 namespace twinbook {
 namespace {
 
 using testing::R;
-using testing::ScriptedView;
 using Answer = std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)>;
 
 struct RunCase {
@@ -19,9 +17,8 @@ struct RunCase {
   std::vector<std::pair<const char*, const char*>> settings;
   std::vector<SyncObject> outlook, phoneBook, sync;  // as loaded
   std::vector<Answer> answers;
-  int phases;                      // started
-  std::vector<std::string> lines;  // after the head, without the phases' headings
-  std::vector<std::string> statuses, messages;
+  int phases;                                          // started
+  std::vector<std::string> lines, statuses, messages;  // lines without the phases' headings
   bool loadingFails = false;
 };
 
@@ -117,10 +114,8 @@ TEST(StartSyncTest, RunTable) {
     gCase = &c;
     StartSync(s.context, routines);
 
-    std::vector<std::string> log = s.Log();
+    std::vector<std::string> log = s.Log();  // after its head of five lines
     ASSERT_GE(log.size(), 5u);
-    EXPECT_EQ(std::vector(log.begin(), log.begin() + 5),
-              (std::vector<std::string>{TitleAndVersionLine(), kNotice, "Activity Log", "", kIn}));
     std::erase_if(log, [](const std::string& line) {  // the phases' headings
       return line.starts_with("Loaded ") || line.starts_with("Checking for ") ||
              line.starts_with("Verifying ") || line.starts_with("Synchronizing ");
