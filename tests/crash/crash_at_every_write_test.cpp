@@ -1,7 +1,6 @@
-// A run stopped at any one of its writes, as a crash would stop it, then run
-// again without faults, must leave the stores exactly as the uninterrupted
-// run does: tried for every write of each scenario. So must a run in a child
-// process killed at random moments, which must leave both databases intact.
+// A run stopped at any one of its writes, as a crash would, or killed at a
+// random moment in a child process, then run again must leave the databases
+// intact and the stores exactly as the uninterrupted run does.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,7 +13,6 @@
 #include <random>
 #include <thread>
 
-#include "data_setup.h"
 #include "engine/start_sync.h"
 #include "support/faulty_platform.h"
 #include "support/store_files.h"
@@ -60,8 +58,7 @@ void Card(StoreFiles& f, const std::string& uid, const std::string& fileAs,
 void EditCard(StoreFiles& f, const std::string& fileAs,
               const std::map<ContactProperty, std::string>& changes = {}) {
   VCardContactStore other;
-  std::unique_ptr<ContactItem> item =
-      other.OpenFolder(f.contactsPath)->Find("[FileAs] = " + SqlQuote(fileAs));
+  auto item = other.OpenFolder(f.contactsPath)->Find("[FileAs] = " + SqlQuote(fileAs));
   for (const auto& [property, value] : changes) {
     item->Set(property, value);
   }
@@ -132,22 +129,19 @@ void SeedChanges(StoreFiles& f, const std::map<std::string, Keep>& keep) {
       PhoneBookRowSql("20", "Wu, Lin", "lin@example.org", 10, 22));
 }
 
+void CopyDataFolder(const std::string& from, const std::string& to) {
+  std::filesystem::remove_all(to);
+  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
+}
+
 // Stores in step then changed on both sides in every way a run handles; the
 // first run over the sample Data folder.
 std::vector<Scenario> CrashScenarios() {
   const std::map<std::string, Keep> changesKeep = {{"Uma, Sue", Keep::Outlook}};
   return {{"Changes", [changesKeep](StoreFiles& f) { SeedChanges(f, changesKeep); }, changesKeep},
           {"SampleData",
-           [](StoreFiles& f) {
-             std::filesystem::remove_all(f.data);
-             InstallSampleData(f.data);
-           },
+           [](StoreFiles& f) { CopyDataFolder(StoreFiles::WithSampleData().data, f.data); },
            {{"Brennan, Thomas", Keep::Outlook}}}};
-}
-
-void CopyDataFolder(const std::string& from, const std::string& to) {
-  std::filesystem::remove_all(to);
-  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
 }
 
 // Every PhoneBook and sync row and every card (deleted ones too) as sorted
@@ -178,8 +172,7 @@ std::vector<std::string> StoreLines(const StoreFiles& files) {
   return lines;
 }
 
-// One run over `files` in a child process, killed after `delay` unless it
-// ended first.
+// One run over `files` in a child process, killed after `delay` if still running.
 void RunAndKill(StoreFiles& files, const Scenario& scenario, std::chrono::microseconds delay) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -194,10 +187,6 @@ void RunAndKill(StoreFiles& files, const Scenario& scenario, std::chrono::micros
     }
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-}
-
-bool Intact(const std::string& path) {
-  return QueryRows(path, "PRAGMA integrity_check").at(0).at(0).text == "ok";
 }
 
 class CrashAtEveryWriteTest : public ::testing::TestWithParam<Scenario> {};
@@ -241,7 +230,9 @@ TEST_P(CrashAtEveryWriteTest, EveryCrashAndKillConvergesToTheUninterruptedRun) {
     StoreFiles files;
     CopyDataFolder(start.data, files.data);
     RunAndKill(files, scenario, runTime * (random() % 100) / 100);
-    EXPECT_TRUE(Intact(files.phoneBookPath) && Intact(files.syncPath));
+    for (const std::string& path : {files.phoneBookPath, files.syncPath}) {
+      EXPECT_EQ(QueryRows(path, "PRAGMA integrity_check").at(0).at(0).text, "ok") << path;
+    }
     AnsweringView view(scenario.keep);
     ASSERT_TRUE(RunWith(files, view)) << view.status();
     EXPECT_EQ(StoreLines(files), expected);

@@ -21,12 +21,6 @@ const std::pair<Field, Field> kEntries[9] = {
 
 namespace {
 
-void MarkM(SyncObject* r) {
-  if (r != nullptr && r->Flag.empty()) {
-    r->Flag = "M";
-  }
-}
-
 struct Run {
   explicit Run(RunContext& context) : c(context) {}
   RunContext& c;
@@ -34,6 +28,8 @@ struct Run {
   SyncSet& pb = c.state.PhoneBookSet;
   SyncSet& sy = c.state.SyncDatabaseSet;
   std::vector<int> open;  // sync positions of conflicts left without a choice
+
+  static void MarkM(SyncObject* r) { r->Flag = r->Flag.empty() ? "M" : r->Flag; }
 
   void Log(const std::string& line) {
     LogFile log(c.settings().LogPath, LogFile::Mode::Append);
@@ -116,13 +112,11 @@ struct Run {
     Log(outlookSide ? "Checking for new items in Outlook."
                     : "Checking for new items in the PhoneBook.");
     for (SyncObject& r : own) {
-      const bool inOther = FindByContactID(r.ContactID, other) > 0;
-      const bool inSync = FindByContactID(r.ContactID, sy) > 0;
-      if (r.Flag != "D" && !inOther) {
+      if (r.Flag != "D" && FindByContactID(r.ContactID, other) == 0) {
         other.CloneNew(r);
         Log("... " + r.ContactName + " is new to " + (outlookSide ? "the PhoneBook." : "Outlook."));
       }
-      if (r.Flag != "D" && !inSync) {
+      if (r.Flag != "D" && FindByContactID(r.ContactID, sy) == 0) {
         sy.CloneNew(r);
         Log("... " + r.ContactName + " is new to the sync database.");
       }
@@ -171,14 +165,12 @@ struct Run {
       const int o = FindByContactID(y.ContactID, ol), p = FindByContactID(y.ContactID, pb);
       if (y.Flag == "D")
         continue;
-      const bool outlookChanged = o > 0 && !ContactsMatch(y, ol.Item(o));
-      const bool phoneBookChanged = p > 0 && !PhoneBookRecordMatches(pb.Item(p), y);
-      if (outlookChanged) {
+      if (o > 0 && !ContactsMatch(y, ol.Item(o))) {
         MarkM(&pb.Item(p));
         MarkM(&y);
         Log("... " + y.ContactName + " has been modified in Outlook.");
       }
-      if (phoneBookChanged) {
+      if (p > 0 && !PhoneBookRecordMatches(pb.Item(p), y)) {
         MarkM(&ol.Item(o));
         if (y.Flag == "N") {  // took the Outlook data: ask now
           MarkM(&pb.Item(p));

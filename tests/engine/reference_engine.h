@@ -42,8 +42,7 @@ inline SyncObject R(std::string id, std::string name, std::string flag = "",
   return r;
 }
 
-// A run state over three seeded sets with its own log, scripted user and
-// fake stores.
+// A run state over three seeded sets, with its own log, user and stores.
 struct EngineSide {
   EngineSide(const std::vector<SyncObject>& outlook, const std::vector<SyncObject>& phoneBook,
              const std::vector<SyncObject>& sync) {

@@ -10,13 +10,12 @@ namespace twinbook {
 namespace {
 
 using testing::R;
-using Answer = std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)>;
 
 struct RunCase {
   const char* what;
   std::vector<std::pair<const char*, const char*>> settings;
   std::vector<SyncObject> outlook, phoneBook, sync;  // as loaded
-  std::vector<Answer> answers;
+  std::vector<std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)>> answers;
   int phases;                                          // started
   std::vector<std::string> lines, statuses, messages;  // lines without the phases' headings
   bool loadingFails = false;
