@@ -1,7 +1,6 @@
-// The engine against the reference over random sets from tiny pools: shared
-// names and IDs, "01" beside "1", empty values, names the phone shortens,
-// deletions and conflicts answered every way; now and then a first run of
-// many contacts grows the indexes.
+// The engine against the reference over random sets from tiny pools (shared
+// names and IDs, "01" beside "1", empty values, shortened names, deletions,
+// conflicts answered every way), now and then a first run that grows the indexes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -39,7 +38,8 @@ struct Draw {
   void Stores(std::vector<SyncObject> stores[3]) {
     const bool firstRun = Chance(8);
     for (int i = firstRun ? 24 + random() % 8 : random() % 10; i > 0; --i) {
-      const SyncObject base = Record();
+      SyncObject base = Record();
+      base.ContactID = firstRun && Chance(90) ? std::to_string(i) : base.ContactID;
       for (int store = 0; store < 3; ++store) {
         if (Chance(store == 0 ? 70 : store == 1 || !firstRun ? 60 : 0)) {
           SyncObject& r = stores[store].emplace_back(base);

@@ -21,8 +21,7 @@ struct RunCase {
   bool loadingFails = false;
 };
 
-// Plain function pointers cannot capture: the case of the run at hand.
-const RunCase* gCase = nullptr;
+const RunCase* gCase = nullptr;  // the case at hand, for phases that cannot capture
 
 PhaseRoutines TestPhases() {
   PhaseRoutines routines = StandardPhases();
@@ -83,16 +82,17 @@ const std::vector<RunCase> kCases = {
     {"an error ends the run, naming it", {}, {}, {}, {}, {}, 1,
      {"Synchronization stopped by an error: Cannot open /data/Contacts"}, {kIn, kError},
      {"Synchronization stopped by an error: Cannot open /data/Contacts"}, true},
-    {"changed on both sides, the desktop's side kept with its boxes edited", {},
-     {R("7", "Ann", "", {"m=5559:3"})}, {R("7", "Ann", "", {"m=5558:3"})},
+    {"changed on both sides, the card matched by name, its side kept with its boxes edited", {},
+     {R("", "Ann", "", {"m=5559:3"})}, {R("7", "Ann", "", {"m=5558:3"})},
      {R("7", "Ann", "", {"m=5551:3"})},
      {[](const ConflictQuestion& q) {
        ConflictAnswer answer{ConflictAnswer::Keep::Outlook, q.outlook};
        answer.values.ContactName = "Anna";
        return std::optional(answer);
      }}, 13,
-     {"... Ann has been modified in Outlook.", "... Ann has been modified in the PhoneBook.",
-      "... Conflict detected for Ann",
+     {"... Ann in Outlook has been matched with Ann in the PhoneBook and assigned a contact ID of 7.",
+      "... Ann will be modified in Outlook.", "... Ann has been modified in Outlook.",
+      "... Ann has been modified in the PhoneBook.", "... Conflict detected for Ann",
       "... Conflict resolution for Ann: Outlook data will overwrite PhoneBook data.",
       "... Anna will be modified in Outlook.", "... Anna will be modified in the PhoneBook.",
       "... Anna will be modified in the sync database."}, kDone, {}},
