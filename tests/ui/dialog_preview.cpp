@@ -1,6 +1,4 @@
-// Shows one of the run's dialogs filled with sample values, for looking at its
-// layout (scripts/screenshots) without producing a real conflict or rename.
-// Usage: ui_dialog_preview conflict|name
+// ui_dialog_preview conflict|name: a run's dialog with sample values, for scripts/screenshots.
 #include <QApplication>
 #include <cstdio>
 #include <string>

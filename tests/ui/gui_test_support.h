@@ -12,9 +12,9 @@
 
 namespace twinbook::testing {
 
-// Runs `act` with the active modal widget once there is one named `name` (any
-// when empty). A modal dialog blocks the test in its exec(), so its answer
-// comes from a timer; the timer belongs to `owner` and goes with the test.
+// Runs `act` on the active modal widget once there is one named `name` (any
+// when empty): a modal dialog blocks the test in its exec(), so its answer
+// comes from a timer owned by `owner`.
 inline void WhenModal(QObject* owner, const QString& name, std::function<void(QWidget*)> act,
                       int triesLeft = 3000) {
   QTimer::singleShot(5, owner, [owner, name, act = std::move(act), triesLeft]() mutable {
@@ -29,8 +29,7 @@ inline void WhenModal(QObject* owner, const QString& name, std::function<void(QW
   });
 }
 
-// Answers the next message box, which must be the program's, with OK, keeping
-// its text; `then` runs while it is shown.
+// Answers the program's next message box with OK, keeping its text; `then` runs while it shows.
 inline void AnswerMessageBox(
     QObject* owner, std::vector<std::string>& texts, std::function<void()> then = [] {}) {
   WhenModal(owner, "TwinbookMessage", [&texts, then = std::move(then)](QWidget* widget) {
@@ -42,7 +41,6 @@ inline void AnswerMessageBox(
   });
 }
 
-// The child of `parent` with that object name; fails the test when absent.
 template <typename T>
 T* Child(const QObject* parent, const char* name) {
   EXPECT_NE(parent->findChild<T*>(name), nullptr) << name;
@@ -53,7 +51,7 @@ inline QString StatusOf(const QWidget& window) {
   return window.findChild<QGroupBox*>("Status")->title();
 }
 
-// Lets windows closed with WA_DeleteOnClose actually go.
+// Lets windows closed with WA_DeleteOnClose go.
 inline void FlushDeletes() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -6,13 +6,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QTreeView>
 #include <QtTest/QTest>
 #include <filesystem>
 
@@ -29,11 +27,9 @@ TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
   // clang-format off
   for (const auto& [path, folder] : std::vector<std::pair<std::string, std::string>>{
            {"/data/SyncLog.txt", "/data"}, {"/data/", ""}, {"/data/sub/", "/data"}, {"/x", "/"},
-           {"/", ""}, {"SyncLog.txt", ""}, {"", ""}, {"Data/Log.txt", "Data"}, {"//x", "/"},
-           {"/a b/c'd/\"e\".txt", "/a b/c'd"}}) {
-    // clang-format on
+           {"/", ""}, {"SyncLog.txt", ""}, {"Data/Log.txt", "Data"}, {"//x", "/"}})
     EXPECT_EQ(FolderOfPath(path), folder) << path;
-  }
+  // clang-format on
 }
 
 const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
@@ -45,9 +41,8 @@ class OptionsTest : public ::testing::Test {
   OptionsTest() {
     std::filesystem::create_directories(dir / "contacts/work");
     std::filesystem::create_directories(dir / "logs");
-    for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"}) {
+    for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"})
       WriteFile(dir / file, "");
-    }
     Store(
         "NameField=Full Name MaskOption=3 PMBefore=False PMAfter=True NameLimit=100 "
         "NumberLimit=200 PhoneBookPath=~/PhoneBook.mdb SyncPath=~/Twinbook.mdb "
@@ -55,9 +50,8 @@ class OptionsTest : public ::testing::Test {
   }
   // Stores the settings written as "Key=value ..." and opens the dialog.
   void Store(const QString& settings) {
-    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)"))) {
+    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)")))
       fake.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
-    }
     ResetSyncState(state, fake.settings);
     window.show();
     Child<QAction>(&window, "Settings")->trigger();
@@ -89,12 +83,6 @@ class OptionsTest : public ::testing::Test {
     Click(button);
     return window.options()->picker();
   }
-  QStringList Files(BrowseDialog* picker) {
-    QStringList names;
-    for (auto* item : Child<QListWidget>(picker, "brsFile")->findItems("*", Qt::MatchWildcard))
-      names << item->text();
-    return names;
-  }
 
   TempDir dir;
   FakePlatform fake;
@@ -104,9 +92,10 @@ class OptionsTest : public ::testing::Test {
   std::vector<std::string> messages;
 };
 
-// It shows what is stored, one dialog at most; Save stores every box and
-// reloads the settings at once, but not under a run, which keeps the ones it
-// loaded. Each stored mask selects its button (a stranger the default).
+// It shows what is stored, one dialog at most, each stored mask its button (a
+// stranger the default). Save refuses bad capacities with a message, keeping
+// the dialog as typed; else it stores every box and reloads the settings at
+// once, but not under a run. Cancel stores nothing.
 TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   Child<QAction>(&window, "Settings")->trigger();
   EXPECT_EQ(window.findChildren<OptionsDialog*>().size(), 1);
@@ -119,6 +108,19 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   Child<QCheckBox>(window.options(), "StartPMAfter")->setChecked(false);
   for (const char* box : kBoxes)
     Field(box)->setText(QString("/n/") + box);
+  // clang-format off
+  for (const auto& [names, numbers, message] : std::vector<std::tuple<QString, QString, std::string>>{
+           {"25a", "250", "The quantities for the phone limitations must be numeric values."},
+           {"300", "250", "The quantity limit for names cannot be greater than the quantity limit for numbers."}}) {
+    // clang-format on
+    Field("MaxNames")->setText(names);
+    Field("MaxNumbers")->setText(numbers);
+    AnswerMessageBox(&owner, messages);
+    Click("save");
+    EXPECT_EQ(messages.back(), message);
+    EXPECT_EQ(Shown(), "File As mask 1 before /n/pbPath /n/SyPath /n/lgPath /n/ctPath " + names +
+                           " " + numbers);
+  }
   Field("MaxNames")->setText("007");
   Field("MaxNumbers")->setText("7");
   Click("save");
@@ -131,13 +133,17 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   EXPECT_EQ(
       state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.MaskOption),
       "File As/n/lgPath1");
-
   for (const auto& [stored, shown] : {std::pair{"2", "2"}, {"4", "4"}, {"7", "2"}}) {
     Store(QString("NameField=Nickname MaskOption=") + stored);
     EXPECT_EQ(Shown().section(' ', 0, 2), QString("Nickname mask ") + shown);
     Click("save");
   }
   state.RunInProgress = true;
+  const QString before = Stored();
+  Child<QAction>(&window, "Settings")->trigger();
+  Field("lgPath")->setText("/l/Log.txt");
+  Click("cancel");
+  EXPECT_EQ(Stored(), before);
   Child<QAction>(&window, "Settings")->trigger();
   Field("lgPath")->setText("/l/Log.txt");
   Click("save");
@@ -146,79 +152,37 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   state.RunInProgress = false;
 }
 
-// Save refuses bad capacities with a message and keeps the dialog as typed;
-// Cancel stores nothing.
-TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndCancelStoresNothing) {
-  const QString before = Stored();
-  Field("lgPath")->setText("/elsewhere/log.txt");
-  for (const auto& [names, numbers, message] :
-       std::vector<std::tuple<QString, QString, std::string>>{
-           {"25a", "250", "The quantities for the phone limitations must be numeric values."},
-           {"300", "250",
-            "The quantity limit for names cannot be greater than the quantity limit for "
-            "numbers."}}) {
-    Field("MaxNames")->setText(names);
-    Field("MaxNumbers")->setText(numbers);
-    AnswerMessageBox(&owner, messages);
-    Click("save");
-    EXPECT_EQ(messages.back(), message);
-    EXPECT_EQ(
-        Shown(),
-        "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb /elsewhere/log.txt ~/contacts " +
-            names + " " + numbers);
-  }
-  Click("cancel");
-  EXPECT_EQ(window.options(), nullptr);
-  EXPECT_EQ(Stored(), before);
-}
-
-// A picker starts in the folder of the stored setting (home without one) and
-// lists its files; the file clicked, chosen with Enter, or the folder with OK
-// goes into its box, and Cancel leaves the box alone.
+// A picker starts in the folder of the stored setting (home when that is gone)
+// and lists its files; the file clicked or chosen with Enter, or the folder
+// taken with OK, goes into its box; Cancel leaves the box alone.
 TEST_F(OptionsTest, EachBrowseButtonPicksAPathForItsBox) {
   BrowseDialog* picker = Picker("BrowseLog");
   EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
-            "Log File " + QString::fromStdString(dir / "logs"));
-  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
+            QString::fromStdString("Log File " + dir / "logs"));
   auto* list = Child<QListWidget>(picker, "brsFile");
+  EXPECT_EQ(list->count() == 2 ? list->item(0)->text() + list->item(1)->text() : "",
+            "Log.txtOld.txt");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(1)).center());
-
-  picker = Picker("BrowsePhoneBook");
-  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
-            "PhoneBook Database " + QString::fromStdString(dir.path()));
-  auto* tree = Child<QTreeView>(picker, "BrsDir");
-  tree->setCurrentIndex(
-      qobject_cast<QFileSystemModel*>(tree->model())->index(QString::fromStdString(dir / "logs")));
-  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
-  Click("OK", picker);
-
-  list = Child<QListWidget>(Picker("BrowseSync"), "brsFile");
-  list->setFocus();
-  list->setCurrentRow(0);
-  QTest::keyClick(list, Qt::Key_Down);
-  ASSERT_NE(window.options()->picker(), nullptr);  // moving does not pick
-  QTest::keyClick(list, Qt::Key_Return);
-
   for (const char* button : {"CancelBrowse", "OK"}) {
     picker = Picker("BrowseContacts");
     EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
-              "Contacts Folder " + QString::fromStdString(dir / "contacts"));
-    EXPECT_FALSE(Child<QListWidget>(picker, "brsFile")->isVisible());
+              QString::fromStdString("Contacts Folder " + dir / "contacts"));
     picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
     Click(button, picker);
   }
+  fake.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
+  ResetSyncState(state, fake.settings);
+  picker = Picker("BrowseSync");
+  EXPECT_EQ(picker->folder(), QDir::cleanPath(QDir::homePath()));
+  picker->SetFolder(QString::fromStdString(dir / "logs"));
+  list = Child<QListWidget>(picker, "brsFile");
+  list->setFocus();
+  list->setCurrentRow(0);
+  QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(Shown(),
-            "Full Name mask 3 after ~/logs/ ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work 100 200");
-
-  for (const QString stored : {"Log.txt", "~/gone/Log.txt", "/Log.txt"}) {
-    fake.settings.Set("LogPath", Path(stored));
-    ResetSyncState(state, fake.settings);
-    EXPECT_EQ(Picker("BrowseLog")->folder(),
-              stored == "/Log.txt" ? "/" : QDir::cleanPath(QDir::homePath()));
-    Click("OK", window.options()->picker());
-  }
-  EXPECT_EQ(Field("lgPath")->text(), "/");
+            "Full Name mask 3 after ~/PhoneBook.mdb ~/logs/Log.txt ~/logs/Old.txt ~/contacts/work "
+            "100 200");
 }
 
 }  // namespace
