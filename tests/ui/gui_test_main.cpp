@@ -3,8 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
-// A test that quits leaves Qt's quit mark set, which would end every later
-// event loop at once: running the application's loop once after each test clears it.
+// A test that quits leaves Qt's quit mark set, which would end every later event loop at once.
 struct ClearQuitAfterEachTest : ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo&) override {
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -12,9 +12,8 @@
 
 namespace twinbook::testing {
 
-// Runs `act` on the active modal widget once there is one named `name` (any
-// when empty): a modal dialog blocks the test in its exec(), so its answer
-// comes from a timer owned by `owner`.
+// Runs `act` on the active modal widget named `name` (any when empty) once it
+// shows: a modal dialog blocks the test in its exec(), so a timer answers it.
 inline void WhenModal(QObject* owner, const QString& name, std::function<void(QWidget*)> act,
                       int triesLeft = 3000) {
   QTimer::singleShot(5, owner, [owner, name, act = std::move(act), triesLeft]() mutable {
@@ -47,12 +46,11 @@ T* Child(const QObject* parent, const char* name) {
   return parent->findChild<T*>(name);
 }
 
-inline QString StatusOf(const QWidget& window) {
-  return window.findChild<QGroupBox*>("Status")->title();
+inline QString StatusOf(const QWidget& w) {
+  return w.findChild<QGroupBox*>("Status")->title();
 }
 
-// Lets windows closed with WA_DeleteOnClose go.
-inline void FlushDeletes() {
+inline void FlushDeletes() {  // windows closed with WA_DeleteOnClose go
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

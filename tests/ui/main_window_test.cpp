@@ -49,9 +49,9 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> messages;
 };
 
-// Four PhoneBook contacts new to the desktop come through the name prompt,
-// confirmed as proposed; Brennan's mobile differs on the two sides and the
-// desktop's is kept. Then the menus: the report, the About box, the manager.
+// Four PhoneBook contacts new to the desktop come through the name prompt;
+// Brennan's mobile differs on the two sides and the desktop's is kept. Then
+// the menus: the report, the About box, the manager.
 TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
   EXPECT_EQ(State(), "Status: Idle 0");
   std::vector<QString> asked;
@@ -71,9 +71,6 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
   EXPECT_NE(std::find(log.begin(), log.end(), "... Conflict detected for Brennan, Thomas"),
             log.end());
   EXPECT_EQ(f.CardNamed("Brennan, Thomas").value()["MobileTelephoneNumber"], "(312) 555-0199");
-  EXPECT_EQ(std::ranges::count(f.PhoneBookRows(),
-                               PhoneBookRow{"2", "Brennan, Thomas", "3125550199", "4", "5", "6"}),
-            1);
 
   // The Inclusion Report, while the status says so; the labels stay.
   QString statusWhileWriting;
@@ -82,18 +79,14 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
   EXPECT_EQ(statusWhileWriting, "Status: Creating Inclusion Report . . .");
   EXPECT_EQ(State(), "Status: Idle 26");
   EXPECT_EQ(ReadCrLfLines(f.dir / "InclusionReport.txt").at(4), "Included Contacts:");
-  WriteFile(f.contactsPath + "/broken.vcf", "no card");
-  AnswerMessageBox(&owner, messages);
-  Trigger("Inclusion");
 
   // The About box, one at most, with the log's title and version.
   Trigger("AboutTwinbook");
   Trigger("AboutTwinbook");
-  AboutDialog* about = window.about();
-  ASSERT_EQ(window.findChildren<AboutDialog*>(), QList<AboutDialog*>{about});
-  EXPECT_EQ("Twinbook, version: " + Child<QLabel>(about, "lblVersion")->text().mid(8).toStdString(),
+  ASSERT_EQ(window.findChildren<AboutDialog*>(), QList<AboutDialog*>{window.about()});
+  EXPECT_EQ("Twinbook, version: " +
+                Child<QLabel>(window.about(), "lblVersion")->text().mid(8).toStdString(),
             log.at(0));
-  Child<QPushButton>(about, "cmdOK")->click();
 
   // The manager menu starts it alongside, or says it could not.
   Trigger("PhoneBookManager");
@@ -104,8 +97,6 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
   EXPECT_EQ(messages,
             (std::vector<std::string>{
                 "The Inclusion Report has been written to " + (f.dir / "InclusionReport.txt"),
-                "The Inclusion Report could not be written: Contact card " + f.contactsPath +
-                    "/broken.vcf is not a readable vCard: no vCard: line 1 is not BEGIN:VCARD",
                 "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe")}));
 }
 
@@ -204,15 +195,6 @@ TEST_F(MainWindowTest, TheNamePromptHandsOnTheNamesOnceTheRequiredBoxesHoldAValu
               message.empty() ? std::optional(typed) : std::nullopt);
     EXPECT_EQ(messages, message.empty() ? std::vector<std::string>{} : std::vector{message});
   }
-}
-
-TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
-  // clang-format off
-  for (const auto& [path, folder] : std::vector<std::pair<std::string, std::string>>{
-           {"/data/SyncLog.txt", "/data"}, {"/data/", ""}, {"/data/sub/", "/data"}, {"/x", "/"},
-           {"/", ""}, {"SyncLog.txt", ""}, {"Data/Log.txt", "Data"}, {"//x", "/"}})
-    EXPECT_EQ(FolderOfPath(path), folder) << path;
-  // clang-format on
 }
 
 const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
