@@ -17,8 +17,6 @@ int main(int argc, char** argv) {
   // clang-format on
   question.phoneBook = question.outlook;
   question.phoneBook.MobileNumber = "5550104444";
-  question.phoneBook.Work1Number = "5550107777";
-  question.phoneBook.Work1Speed = "6";
   if (which == "conflict") {
     ConflictDialog::Ask(question, nullptr);
   } else if (which == "name") {
