@@ -253,15 +253,35 @@ class OptionsTest : public ::testing::Test {
 };
 
 // It shows what is stored, one dialog at most, each stored mask its button (a
-// stranger the default). Save refuses bad capacities with a message, keeping
-// the dialog as typed; else it stores every box and reloads the settings at
-// once, but not under a run. Cancel stores nothing.
-TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
+// stranger the default); the pickers fill the boxes. Save refuses bad capacities with a message,
+// keeping the dialog as typed; else it stores every box and reloads the settings at once, but not
+// under a run. Cancel stores nothing.
+TEST_F(OptionsTest, ShowsTheStoredSettingsPicksPathsAndSaveStoresTheBoxes) {
   Child<QAction>(&window, "Settings")->trigger();
   EXPECT_EQ(window.findChildren<OptionsDialog*>().size(), 1);
   EXPECT_EQ(
       Shown(),
       "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Log.txt ~/contacts 100 200");
+  // A picker starts in the folder of the stored setting (home when that is gone)
+  // and lists its files; the file clicked, or the folder taken with OK, goes
+  // into its box; Cancel leaves the box alone.
+  BrowseDialog* picker = Picker("BrowseLog");
+  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+            QString::fromStdString("Log File " + dir / "logs"));
+  auto* list = Child<QListWidget>(picker, "brsFile");
+  EXPECT_EQ(list->count() == 2 ? list->item(0)->text() + list->item(1)->text() : "",
+            "Log.txtOld.txt");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1)).center());
+  Picker("BrowseContacts")->SetFolder(QString::fromStdString(dir / "contacts/work"));
+  Click("OK", window.options()->picker());
+  fake.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
+  ResetSyncState(state, fake.settings);
+  EXPECT_EQ(Picker("BrowseSync")->folder(), QDir::cleanPath(QDir::homePath()));
+  Click("CancelBrowse", window.options()->picker());
+  EXPECT_EQ(Shown(),
+            "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work "
+            "100 200");
   Child<QComboBox>(window.options(), "olNameField")->setCurrentText("File As");
   Child<QRadioButton>(window.options(), "none")->click();
   Child<QCheckBox>(window.options(), "StartPMBefore")->setChecked(true);
@@ -307,29 +327,6 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
   EXPECT_EQ(QString::fromStdString(state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
             "/n/lgPath LogPath=/l/Log.txt");
   state.RunInProgress = false;
-}
-
-// A picker starts in the folder of the stored setting (home when that is gone)
-// and lists its files; the file clicked, or the folder taken with OK, goes into
-// its box; Cancel leaves the box alone.
-TEST_F(OptionsTest, EachBrowseButtonPicksAPathForItsBox) {
-  BrowseDialog* picker = Picker("BrowseLog");
-  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
-            QString::fromStdString("Log File " + dir / "logs"));
-  auto* list = Child<QListWidget>(picker, "brsFile");
-  EXPECT_EQ(list->count() == 2 ? list->item(0)->text() + list->item(1)->text() : "",
-            "Log.txtOld.txt");
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1)).center());
-  Picker("BrowseContacts")->SetFolder(QString::fromStdString(dir / "contacts/work"));
-  Click("OK", window.options()->picker());
-  fake.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
-  ResetSyncState(state, fake.settings);
-  EXPECT_EQ(Picker("BrowseSync")->folder(), QDir::cleanPath(QDir::homePath()));
-  Click("CancelBrowse", window.options()->picker());
-  EXPECT_EQ(Shown(),
-            "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work "
-            "100 200");
 }
 
 }  // namespace
