@@ -26,6 +26,8 @@
 namespace twinbook::testing {
 namespace {
 
+const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
+
 // The real window over real files: the sample Data folder the run script
 // prepares, the SQLite and vCard stores, its dialogs answered as a user would.
 class MainWindowTest : public ::testing::Test {
@@ -42,6 +44,40 @@ class MainWindowTest : public ::testing::Test {
   }
   void Click(const char* button) { Child<QPushButton>(&window, button)->click(); }
   void Trigger(const char* action) { Child<QAction>(&window, action)->trigger(); }
+  // The Options dialog: stores the settings written as "Key=value ..." ("~" the
+  // temporary folder) and opens it; what it shows as one line; what is stored.
+  void Store(const QString& settings) {
+    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)")))
+      f.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
+    ResetSyncState(f.state, f.settings);
+    Trigger("Settings");
+  }
+  std::string Path(QString text) { return text.replace("~", f.dir.path().c_str()).toStdString(); }
+  QString Stored() {
+    QString stored;
+    for (const auto& [key, value] : f.settings.values)
+      stored += QString::fromStdString(key.substr(9) + "=" + value + " ");
+    return stored.replace(f.dir.path().c_str(), "~").trimmed();
+  }
+  QString Shown() {
+    OptionsDialog* dialog = window.options();
+    QString shown = Child<QComboBox>(dialog, "olNameField")->currentText() +
+                    QString(" mask %1").arg(dialog->GetMaskOption()) +
+                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? " before" : "") +
+                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? " after" : "");
+    for (const char* box : kBoxes)
+      shown += " " + Field(box)->text();
+    return shown.replace(f.dir.path().c_str(), "~");
+  }
+  QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
+  void Click(const char* name, QWidget* in) {
+    Child<QPushButton>(in, name)->click();
+    FlushDeletes();
+  }
+  BrowseDialog* Picker(const char* button) {
+    Click(button, window.options());
+    return window.options()->picker();
+  }
 
   StoreFiles f = StoreFiles::WithSampleData();
   MainWindow window{f.state, f.platform};
@@ -192,71 +228,19 @@ TEST_F(MainWindowTest, TheNamePromptHandsOnTheNamesOnceTheRequiredBoxesHoldAValu
   }
 }
 
-const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
-
-// The Options dialog opened from the Tools menu over stored settings, with
-// files in a temporary folder for the pickers to list; "~" is that folder.
-class OptionsTest : public ::testing::Test {
- protected:
-  OptionsTest() {
-    std::filesystem::create_directories(dir / "contacts/work");
-    std::filesystem::create_directories(dir / "logs");
-    for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"})
-      WriteFile(dir / file, "");
-    Store(
-        "NameField=Full Name MaskOption=3 PMBefore=False PMAfter=True NameLimit=100 "
-        "NumberLimit=200 PhoneBookPath=~/PhoneBook.mdb SyncPath=~/Twinbook.mdb "
-        "LogPath=~/logs/Log.txt ContactsPath=~/contacts");
-  }
-  // Stores the settings written as "Key=value ..." and opens the dialog.
-  void Store(const QString& settings) {
-    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)")))
-      fake.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
-    ResetSyncState(state, fake.settings);
-    window.show();
-    Child<QAction>(&window, "Settings")->trigger();
-  }
-  std::string Path(QString text) { return text.replace("~", dir.path().c_str()).toStdString(); }
-  QString Stored() {
-    QString stored;
-    for (const auto& [key, value] : fake.settings.values)
-      stored += QString::fromStdString(key.substr(9) + "=" + value + " ");
-    return stored.replace(dir.path().c_str(), "~").trimmed();
-  }
-  // The dialog's controls as one line.
-  QString Shown() {
-    OptionsDialog* dialog = window.options();
-    QString shown = Child<QComboBox>(dialog, "olNameField")->currentText() +
-                    QString(" mask %1").arg(dialog->GetMaskOption()) +
-                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? " before" : "") +
-                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? " after" : "");
-    for (const char* box : kBoxes)
-      shown += " " + Field(box)->text();
-    return shown.replace(dir.path().c_str(), "~");
-  }
-  QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
-  void Click(const char* name, QWidget* in = nullptr) {
-    Child<QPushButton>(in ? in : window.options(), name)->click();
-    FlushDeletes();
-  }
-  BrowseDialog* Picker(const char* button) {
-    Click(button);
-    return window.options()->picker();
-  }
-
-  TempDir dir;
-  FakePlatform fake;
-  RunState state{dir / "program"};
-  MainWindow window{state, fake.platform};
-  QObject owner;
-  std::vector<std::string> messages;
-};
-
 // It shows what is stored, one dialog at most, each stored mask its button (a
 // stranger the default); the pickers fill the boxes. Save refuses bad capacities with a message,
 // keeping the dialog as typed; else it stores every box and reloads the settings at once, but not
 // under a run. Cancel stores nothing.
-TEST_F(OptionsTest, ShowsTheStoredSettingsPicksPathsAndSaveStoresTheBoxes) {
+TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxes) {
+  std::filesystem::create_directories(f.dir / "contacts/work");
+  std::filesystem::create_directories(f.dir / "logs");
+  for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"})
+    WriteFile(f.dir / file, "");
+  Store(
+      "NameField=Full Name MaskOption=3 PMBefore=False PMAfter=True NameLimit=100 "
+      "NumberLimit=200 PhoneBookPath=~/PhoneBook.mdb SyncPath=~/Twinbook.mdb "
+      "LogPath=~/logs/Log.txt ContactsPath=~/contacts");
   Child<QAction>(&window, "Settings")->trigger();
   EXPECT_EQ(window.findChildren<OptionsDialog*>().size(), 1);
   EXPECT_EQ(
@@ -267,16 +251,16 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsPicksPathsAndSaveStoresTheBoxes) {
   // into its box; Cancel leaves the box alone.
   BrowseDialog* picker = Picker("BrowseLog");
   EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
-            QString::fromStdString("Log File " + dir / "logs"));
+            QString::fromStdString("Log File " + f.dir / "logs"));
   auto* list = Child<QListWidget>(picker, "brsFile");
   EXPECT_EQ(list->count() == 2 ? list->item(0)->text() + list->item(1)->text() : "",
             "Log.txtOld.txt");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(1)).center());
-  Picker("BrowseContacts")->SetFolder(QString::fromStdString(dir / "contacts/work"));
+  Picker("BrowseContacts")->SetFolder(QString::fromStdString(f.dir / "contacts/work"));
   Click("OK", window.options()->picker());
-  fake.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
-  ResetSyncState(state, fake.settings);
+  f.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
+  ResetSyncState(f.state, f.settings);
   EXPECT_EQ(Picker("BrowseSync")->folder(), QDir::cleanPath(QDir::homePath()));
   Click("CancelBrowse", window.options()->picker());
   EXPECT_EQ(Shown(),
@@ -296,37 +280,36 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsPicksPathsAndSaveStoresTheBoxes) {
     Field("MaxNames")->setText(names);
     Field("MaxNumbers")->setText(numbers);
     AnswerMessageBox(&owner, messages);
-    Click("save");
+    Click("save", window.options());
     EXPECT_EQ(messages.back(), message);
     EXPECT_EQ(Shown(), "File As mask 1 before /n/pbPath /n/SyPath /n/lgPath /n/ctPath " + names +
                            " " + numbers);
   }
   Field("MaxNames")->setText("007");
   Field("MaxNumbers")->setText("7");
-  Click("save");
+  Click("save", window.options());
   EXPECT_EQ(window.options(), nullptr);
-  EXPECT_EQ(
-      Stored(),
-      "ContactsPath=/n/ctPath LogPath=/n/lgPath ManagerPath=~/program/idenpm.exe MaskOption=1 "
-      "NameField=File As NameLimit=7 NumberLimit=7 PMAfter=False PMBefore=True "
-      "PhoneBookPath=/n/pbPath SyncPath=/n/SyPath");
-  EXPECT_EQ(
-      state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.MaskOption),
-      "File As/n/lgPath1");
+  EXPECT_EQ(Stored().toStdString(),
+            "ContactsPath=/n/ctPath LogPath=/n/lgPath ManagerPath=~/idenpm.exe MaskOption=1 "
+            "NameField=File As NameLimit=7 NumberLimit=7 PMAfter=False PMBefore=True "
+            "PhoneBookPath=/n/pbPath SyncPath=/n/SyPath");
+  EXPECT_EQ(f.state.settings.NameField + f.state.settings.LogPath +
+                std::to_string(f.state.settings.MaskOption),
+            "File As/n/lgPath1");
   Store("NameField=Nickname MaskOption=7");  // a stranger mask: the default
   EXPECT_EQ(Shown().section(' ', 0, 2), "Nickname mask 2");
-  state.RunInProgress = true;
+  f.state.RunInProgress = true;
   const QString before = Stored();
   Child<QAction>(&window, "Settings")->trigger();
   Field("lgPath")->setText("/l/Log.txt");
-  Click("cancel");
+  Click("cancel", window.options());
   EXPECT_EQ(Stored(), before);
   Child<QAction>(&window, "Settings")->trigger();
   Field("lgPath")->setText("/l/Log.txt");
-  Click("save");
-  EXPECT_EQ(QString::fromStdString(state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
+  Click("save", window.options());
+  EXPECT_EQ(QString::fromStdString(f.state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
             "/n/lgPath LogPath=/l/Log.txt");
-  state.RunInProgress = false;
+  f.state.RunInProgress = false;
 }
 
 }  // namespace
