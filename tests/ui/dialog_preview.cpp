@@ -17,12 +17,10 @@ int main(int argc, char** argv) {
   // clang-format on
   question.phoneBook = question.outlook;
   question.phoneBook.MobileNumber = "5550104444";
-  if (which == "conflict") {
+  if (which == "conflict")
     ConflictDialog::Ask(question, nullptr);
-  } else if (which == "name") {
+  else if (which == "name")
     NamePromptDialog::Ask(NameValues{"Ann", "Doe", "Ann Doe", "Smith, Ann"}, "File As", nullptr);
-  } else {
-    std::fprintf(stderr, "usage: %s conflict|name\n", argv[0]);
-    return 2;
-  }
+  else
+    return std::fprintf(stderr, "usage: %s conflict|name\n", argv[0]), 2;
 }

@@ -17,7 +17,6 @@
 #include "engine/start_sync.h"
 #include "environment/app_info.h"
 #include "gui_test_support.h"
-#include "support/fake_platform.h"
 #include "support/store_files.h"
 #include "ui/about_dialog.h"
 #include "ui/browse_dialog.h"
@@ -85,10 +84,9 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> messages;
 };
 
-// Four PhoneBook contacts new to the desktop come through the name prompt;
-// Brennan's mobile differs on the two sides and the desktop's is kept. Then
-// the menus: the report, the About box, the manager.
-TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
+// Four PhoneBook contacts new to the desktop come through the name prompt; Brennan's
+// mobile differs and the desktop's is kept. Then the menus, and Quit during a run.
+TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) {
   EXPECT_EQ(State(), "Status: Idle 0");
   std::vector<QString> asked;
   std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
@@ -134,13 +132,12 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
             (std::vector<std::string>{
                 "The Inclusion Report has been written to " + (f.dir / "InclusionReport.txt"),
                 "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe")}));
-}
 
-// Quit ends a run at once, writing nothing; Start or a report during a run
-// leave the run alone; once quitting no dialog is asked.
-TEST_F(MainWindowTest, QuitDuringTheManagerWait) {
+  // Quit ends a run at once, writing nothing; Start or a report during a run
+  // leave it alone; once quitting no dialog is asked.
   const auto before = f.Snapshot();
   f.settings.Set("PMBefore", "True");
+  f.launcher.canStart = true;
   f.launcher.waitsBeforeExit = 1000000;
   QString statusAfterReport;
   QTimer::singleShot(0, &owner, [&] {
@@ -158,18 +155,18 @@ TEST_F(MainWindowTest, QuitDuringTheManagerWait) {
   EXPECT_EQ(window.AskConflict({}), std::nullopt);
 }
 
-// Each box, "ol" or "pb" before its field's name, shows that field of its side
-// (here its own name); the button pressed hands on its side's boxes as edited;
-// closing answers nothing.
+// Each box, "ol" or "pb" before its field's name, shows that field (here its own name);
+// the button pressed hands on its side's boxes as edited; closing answers nothing.
 TEST_F(MainWindowTest, TheConflictButtonsHandOnTheBoxesOfTheirSide) {
   // One side's boxes, each holding its own name and `mark`, in the fields' order.
   const auto side = [](const std::string& side, const std::string& mark) {
     std::vector<std::string> v;
-    for (const char* stem :
-         {"Name", "Work2", "Work2Speed", "DirectConnect", "DCSpeed", "Home", "HomeSpeed", "Work1",
-          "Work1Speed", "Mobile", "MobileSpeed", "Fax", "FaxSpeed", "Pager", "PagerSpeed", "Other",
-          "OtherSpeed", "Email", "EmailSpeed"})
+    // clang-format off
+    for (const char* stem : {"Name", "Work2", "Work2Speed", "DirectConnect", "DCSpeed", "Home", "HomeSpeed", "Work1",
+                             "Work1Speed", "Mobile", "MobileSpeed", "Fax", "FaxSpeed", "Pager", "PagerSpeed",
+                             "Other", "OtherSpeed", "Email", "EmailSpeed"})
       v.push_back(side + stem + mark);
+    // clang-format on
     return ConflictBoxes{v[0],  v[1],  v[2],  v[3],  v[4],  v[5],  v[6],  v[7],  v[8], v[9],
                          v[10], v[11], v[12], v[13], v[14], v[15], v[16], v[17], v[18]};
   };
@@ -192,9 +189,8 @@ TEST_F(MainWindowTest, TheConflictButtonsHandOnTheBoxesOfTheirSide) {
   }
 }
 
-// The name prompt comes filled with the proposal (here each box's own name).
-// OK hands on the boxes as typed once the File As box and the one of the name
-// field matched hold anything; else a message says which must.
+// The name prompt shows the proposal (here each box's own name). OK hands on the boxes once
+// the File As box and that of the name field hold anything; else a message says which must.
 TEST_F(MainWindowTest, TheNamePromptHandsOnTheNamesOnceTheRequiredBoxesHoldAValue) {
   const NameValues proposal{"NewFirst", "NewLast", "NewFull", "NewFile"};
   const std::string fileAs = "The 'New File As' and 'New File As' fields must each have a value.";
