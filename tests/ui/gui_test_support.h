@@ -18,13 +18,12 @@ inline void WhenModal(QObject* owner, const QString& name, std::function<void(QW
                       int triesLeft = 3000) {
   QTimer::singleShot(5, owner, [owner, name, act = std::move(act), triesLeft]() mutable {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && (name.isEmpty() || modal->objectName() == name)) {
+    if (modal != nullptr && (name.isEmpty() || modal->objectName() == name))
       act(modal);
-    } else if (triesLeft > 0) {
+    else if (triesLeft > 0)
       WhenModal(owner, name, std::move(act), triesLeft - 1);
-    } else {
+    else
       ADD_FAILURE() << "No modal widget named " << name.toStdString() << " appeared";
-    }
   });
 }
 

@@ -24,27 +24,22 @@
 
 namespace twinbook::testing {
 namespace {
-
 const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
 
-// The real window over real files: the sample Data folder the run script
-// prepares, the SQLite and vCard stores, its dialogs answered as a user would.
+// The real window over the sample Data folder with the SQLite and vCard stores.
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() { window.show(); }
   // The status line and how many phase labels show.
   QString State() {
     int shown = 0;
-    for (const PhaseInfo& info : kPhases) {
-      for (std::string_view name : {info.startLabel, info.doneLabel})
-        shown += Child<QLabel>(&window, std::string(name).c_str())->isVisible();
-    }
+    for (const PhaseInfo& info : kPhases)
+      shown += Child<QLabel>(&window, std::string(info.startLabel).c_str())->isVisible() +
+               Child<QLabel>(&window, std::string(info.doneLabel).c_str())->isVisible();
     return StatusOf(window) + " " + QString::number(shown);
   }
-  void Click(const char* button) { Child<QPushButton>(&window, button)->click(); }
   void Trigger(const char* action) { Child<QAction>(&window, action)->trigger(); }
-  // The Options dialog: stores the settings written as "Key=value ..." ("~" the
-  // temporary folder) and opens it; what it shows as one line; what is stored.
+  // Options: store "Key=value ..." ("~" the test's folder) and open it; shown as one line; stored.
   void Store(const QString& settings) {
     for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)")))
       f.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
@@ -69,8 +64,8 @@ class MainWindowTest : public ::testing::Test {
     return shown.replace(f.dir.path().c_str(), "~");
   }
   QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
-  void Click(const char* name, QWidget* in) {
-    Child<QPushButton>(in, name)->click();
+  void Click(const char* name, QWidget* in = nullptr) {
+    Child<QPushButton>(in ? in : &window, name)->click();
     FlushDeletes();
   }
   BrowseDialog* Picker(const char* button) {
@@ -88,7 +83,7 @@ class MainWindowTest : public ::testing::Test {
 // mobile differs and the desktop's is kept. Then the menus, and Quit during a run.
 TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) {
   EXPECT_EQ(State(), "Status: Idle 0");
-  std::vector<QString> asked;
+  QStringList asked;
   std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
     asked.push_back(dialog->objectName());
     if (asked.size() < 5)
@@ -97,15 +92,12 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
   };
   WhenModal(&owner, {}, answer);
   QTest::mouseClick(Child<QPushButton>(&window, "Start"), Qt::LeftButton);
-  EXPECT_EQ(asked, (std::vector<QString>{"TwinbookConflict", "NamePrompt", "NamePrompt",
-                                         "NamePrompt", "NamePrompt"}));
+  EXPECT_EQ(asked.join(" "), "TwinbookConflict NamePrompt NamePrompt NamePrompt NamePrompt");
   EXPECT_EQ(State(), QString(kStatusComplete) + " 26");
   const std::vector<std::string> log = f.LogLines();
   EXPECT_EQ(log.at(0) + log.at(2), TitleAndVersionLine() + "Activity Log");
-  EXPECT_NE(std::find(log.begin(), log.end(), "... Conflict detected for Brennan, Thomas"),
-            log.end());
+  EXPECT_EQ(std::ranges::count(log, "... Conflict detected for Brennan, Thomas"), 1);
   EXPECT_EQ(f.CardNamed("Brennan, Thomas").value()["MobileTelephoneNumber"], "(312) 555-0199");
-
   // The Inclusion Report, while the status says so; the labels stay.
   QString statusWhileWriting;
   AnswerMessageBox(&owner, messages, [&] { statusWhileWriting = StatusOf(window); });
@@ -113,7 +105,6 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
   EXPECT_EQ(statusWhileWriting, "Status: Creating Inclusion Report . . .");
   EXPECT_EQ(State(), "Status: Idle 26");
   EXPECT_EQ(ReadCrLfLines(f.dir / "InclusionReport.txt").at(4), "Included Contacts:");
-
   // The About box, one at most, with the log's title and version.
   Trigger("AboutTwinbook");
   Trigger("AboutTwinbook");
@@ -121,7 +112,6 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
   EXPECT_EQ("Twinbook, version: " +
                 Child<QLabel>(window.about(), "lblVersion")->text().mid(8).toStdString(),
             log.at(0));
-
   // The manager menu starts it alongside, or says it could not.
   Trigger("PhoneBookManager");
   EXPECT_EQ(f.launcher.startedDetached, std::vector<std::string>{f.dir / "idenpm.exe"});
@@ -132,7 +122,6 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
             (std::vector<std::string>{
                 "The Inclusion Report has been written to " + (f.dir / "InclusionReport.txt"),
                 "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe")}));
-
   // Quit ends a run at once, writing nothing; Start or a report during a run
   // leave it alone; once quitting no dialog is asked.
   const auto before = f.Snapshot();
@@ -204,13 +193,11 @@ TEST_F(MainWindowTest, TheNamePromptHandsOnTheNamesOnceTheRequiredBoxesHoldAValu
   for (const auto& [nameField, typed, message] : cases) {
     std::vector<std::string> messages;
     WhenModal(&owner, "NamePrompt", [&](QWidget* prompt) {
-      for (const auto& [name, value] : {std::pair{proposal.FirstName, typed.FirstName},
-                                        {proposal.LastName, typed.LastName},
-                                        {proposal.FullName, typed.FullName},
-                                        {proposal.FileAs, typed.FileAs}}) {
-        auto* box = Child<QLineEdit>(prompt, name.c_str());
+      for (auto field : {&NameValues::FirstName, &NameValues::LastName, &NameValues::FullName,
+                         &NameValues::FileAs}) {
+        auto* box = Child<QLineEdit>(prompt, (proposal.*field).c_str());
         EXPECT_EQ(box->text(), box->objectName());
-        box->setText(QString::fromStdString(value));
+        box->setText(QString::fromStdString(typed.*field));
       }
       if (!message.empty())
         AnswerMessageBox(&owner, messages, [&] {
@@ -295,16 +282,13 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
   Store("NameField=Nickname MaskOption=7");  // a stranger mask: the default
   EXPECT_EQ(Shown().section(' ', 0, 2), "Nickname mask 2");
   f.state.RunInProgress = true;
-  const QString before = Stored();
-  Child<QAction>(&window, "Settings")->trigger();
-  Field("lgPath")->setText("/l/Log.txt");
-  Click("cancel", window.options());
-  EXPECT_EQ(Stored(), before);
-  Child<QAction>(&window, "Settings")->trigger();
-  Field("lgPath")->setText("/l/Log.txt");
-  Click("save", window.options());
+  for (const char* button : {"save", "cancel"}) {
+    Trigger("Settings");
+    Field("lgPath")->setText(QString("/") + button);
+    Click(button, window.options());
+  }
   EXPECT_EQ(QString::fromStdString(f.state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
-            "/n/lgPath LogPath=/l/Log.txt");
+            "/n/lgPath LogPath=/save");
   f.state.RunInProgress = false;
 }
 
