@@ -277,6 +277,44 @@ TEST_F(VCardFolderTest, SavesReplaceFilesAtomicallyAndLeftoversAreCleanedUp) {
   EXPECT_EQ(Entries(folder_), expected);
 }
 
+// Through the folder's index as it changes, and from storage.
+TEST_F(VCardFolderTest, FindGivesTheFirstListedMatchOfEachFilterAndMalformedOnesAreErrors) {
+  auto folder = Open();
+  for (const Strings& f : {Strings{"Ann Lee", "1", "Y", "Annie"},
+                           {"Pat O'Brien", "12", "yes", "Paddy"},
+                           {"Cy", "13", "No", ""},
+                           {"Élise Über", "12", "YES", ""},
+                           {"Eve", "2", "Y", ""}}) {
+    auto item = folder->CreateItem();
+    for (const auto& [p, value] :
+         {std::pair{P::FullName, f[0]}, {P::User3, f[1]}, {P::User2, f[2]}, {P::NickName, f[3]}}) {
+      item->Set(p, value);
+    }
+    item->Save();
+  }
+  folder->Find("[User3]='1'")->Set(P::User3, "14");  // unsaved: not found by it yet
+  auto pat = folder->Find("[FullName]='Pat O''Brien'");
+  pat->Set(P::User3, "15");
+  pat->Save();
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"[User3] ='12' and ([User2] = 'Y' or [User2]='YES')", "Élise Über"},
+      {"[User3] ='13' and ([User2] = 'Y' or [User2]='YES')", "(none)"},
+      {"[User3]='14'", "(none)"}, {"[User3]='15' and [nickname]='PADDY'", "Pat O'Brien"},
+      {"[User3]='99' or [FullName]='élise über'", "Élise Über"},
+      {"[User3]='1' and [User2]='Y'", "Ann Lee"}, {"[User3]='' or [User2]='no'", "Cy"},
+  };  // clang-format on
+  for (auto* f : {folder.get(), VCardContactStore().OpenFolder(folder_).release()}) {
+    for (const auto& [filter, found] : cases) {
+      auto item = f->Find(filter);
+      EXPECT_EQ(item ? item->Get(P::FullName) : "(none)", found) << filter;
+    }
+    EXPECT_THROW(f->Find("[User3] = 'O'Brien'"), ContactsError);
+    if (f != folder.get())
+      delete f;
+  }
+}
+
 TEST_F(VCardFolderTest, ACardChangedOrRemovedElsewhereIsNotOverwrittenAndDeletedCardsAreKept) {
   Put("ann.vcf", Card("Ann"));
   auto changed = Open()->Item(1);
