@@ -140,28 +140,6 @@ TEST(VCardWriteTest, WritesCardsAsThreeZeroKeepingUnchangedLines) {
             "g.EMAIL;TYPE=INTERNET,HOME;X-NAME=\"Doe, John: JD; x\":john@example.com");
 }
 
-// Lines of at most 75 octets, split between characters where the bytes are
-// UTF-8, and read back as they were.
-TEST(VCardWriteTest, FoldsAtSeventyFiveOctets) {
-  std::string note;
-  for (int i = 0; i < 60; ++i) {
-    note += "ab€ü";  // 1 + 1 + 3 + 2 octets
-  }
-  for (const std::string& value : {note, std::string(200, '\x80'), std::string(90, '=') + "=41"}) {
-    vcard::Card card = Parse(Card("3.0", ""));
-    card.lines.push_back(Line{"", "NOTE", {}, value, ""});
-    const std::string bytes = Write(card);
-    for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
-      end = bytes.find("\r\n", start);
-      ASSERT_NE(end, std::string::npos);
-      EXPECT_LE(end - start, 75u);
-      EXPECT_TRUE(value[0] == '\x80' || IsValidUtf8(bytes.substr(start, end - start)));
-    }
-    const vcard::Card back = Parse(bytes);
-    EXPECT_EQ(back.First("NOTE")->value, value[0] == '\x80' ? RepairUtf8(value) : value);
-  }
-}
-
 TEST(VCardTextTest, EscapesQuotedPrintableAndCharsets) {
   for (const std::string text :
        {"", "plain", "a,b;c\\d\ne", "\\n is not a line end", "ends with \\", "trailing\n"}) {
