@@ -315,6 +315,34 @@ TEST_F(VCardFolderTest, FindGivesTheFirstListedMatchOfEachFilterAndMalformedOnes
   }
 }
 
+// Find against a plain scan, over a fixed random walk of changes.
+TEST_F(VCardFolderTest, FindGivesTheFirstListedMatchAfterEveryChange) {
+  auto folder = Open();
+  unsigned seed = 7;
+  auto next = [&seed](unsigned range) {
+    return static_cast<int>(((seed = seed * 1103515245 + 12345) >> 16) % range);
+  };
+  for (int step = 0; step < 200; ++step) {
+    const int count = folder->Count();
+    auto item = next(10) < 4 || count == 0 ? folder->CreateItem() : folder->Item(1 + next(count));
+    item->Set(P::User3, std::to_string(next(20)));
+    item->Set(P::User2, next(2) ? "Y" : "no");
+    if (next(10) < 2 && count > 0) {
+      item->Delete();
+    } else {
+      item->Save();
+    }
+    const std::string id = std::to_string(next(20));
+    std::string scanned = "(none)";
+    for (int i = folder->Count(); i >= 1; --i) {
+      auto it = folder->Item(i);
+      scanned = it->Get(P::User3) == id && it->Get(P::User2) == "Y" ? FileOf(*it) : scanned;
+    }
+    auto found = folder->Find("[User3] ='" + id + "' and ([User2] = 'Y' or [User2]='YES')");
+    EXPECT_EQ(found ? FileOf(*found) : "(none)", scanned) << "step " << step;
+  }
+}
+
 TEST_F(VCardFolderTest, ACardChangedOrRemovedElsewhereIsNotOverwrittenAndDeletedCardsAreKept) {
   Put("ann.vcf", Card("Ann"));
   auto changed = Open()->Item(1);
