@@ -270,5 +270,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   PrintSummary(sizes);
+  // Before the copies are removed, which takes long.
+  std::fflush(stdout);
   return 0;
 }
