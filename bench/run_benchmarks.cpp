@@ -130,6 +130,9 @@ void TimeRuns(benchmark::State& state, Kind kind, Indexes indexes, int contacts)
     } else {
       runOn = floorOn = WorkingCopies().Shared(Templates().Unchanged(contacts, indexes));
     }
+    // The disk should not still be writing back what the last measurement
+    // wrote (a first run at 30,000 leaves tens of megabytes behind it).
+    ::sync();
     WholeRun run(runOn);
     double runSeconds = 0, floorSeconds = 0;
     auto timeRun = [&] { runSeconds = SecondsOf([&] { run.Run(); }); };
