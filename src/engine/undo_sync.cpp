@@ -70,6 +70,13 @@ class Undo {
       if (change.copied) {
         card.before = FingerprintOf(files_.Read(record_.folder + "/Cards/" + change.name));
       }
+      if (change.deletedAs && change.deletedAs->empty()) {
+        // The run could not tell where in ".deleted" the card went.
+        changed.push_back("the deleted contact card " + card.path + " (not found in " +
+                          kDeletedCardsFolder + ")");
+        cards_.push_back(std::move(card));
+        continue;
+      }
       if (change.deletedAs) {
         const std::string relative = std::string(kDeletedCardsFolder) + "/" + *change.deletedAs;
         card.deleted = folder + "/" + relative;

@@ -244,14 +244,19 @@ class RecordingItem : public ContactItem {
     }
     const std::string name = Name();
     backup_.BeforeCardWrite(name);
-    const std::string deleted = folder_ + "/" + kDeletedCardsFolder;
-    const std::vector<std::string> before = backup_.files().List(deleted);
+    // The folder gives a deleted card its own name in ".deleted", or the
+    // first free one of name-2, name-3 ...: the first free one now is the
+    // one it gets, unless another program takes it meanwhile.
+    const std::string deleted = folder_ + "/" + kDeletedCardsFolder + "/";
+    std::string given = name;
+    const size_t dot = name.rfind('.');
+    for (int n = 2; backup_.files().Exists(deleted + given); ++n) {
+      given = dot == std::string::npos
+                  ? name + "-" + std::to_string(n)
+                  : name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
+    }
     inner_->Delete();
-    std::vector<std::string> after = backup_.files().List(deleted);
-    std::vector<std::string> added;
-    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                        std::back_inserter(added));
-    backup_.CardDeleted(name, added.size() == 1 ? added.front() : std::string());
+    backup_.CardDeleted(name, backup_.files().Exists(deleted + given) ? given : std::string());
   }
 
   std::string Describe() const override { return inner_->Describe(); }

@@ -12,7 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
+
+#include "platform/contacts_folder.h"
+#include "platform/vcard/vcard_files.h"
 
 namespace twinbook {
 
@@ -116,41 +120,18 @@ void LocalFileSystem::MakeFolder(const std::string& path) {
 }
 
 void LocalFileSystem::Write(const std::string& path, std::string_view content) {
-  const auto [folder, name] = SplitPath(path);
-  std::random_device random;
-  const std::string temporary = folder + "/." + name + "." + std::to_string(random()) + ".tmp";
+  // The very routine that saves cards, so a card put back is written as
+  // safely as one saved, and a temporary file a crash leaves behind is
+  // cleared the same way.
   struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) {
-    throw FileError("Cannot write " + path + ": " + ErrorText(errno));
+  std::optional<mode_t> mode;
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode;
   }
-  size_t done = 0;
-  int failure = 0;
-  while (done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      failure = errno;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  // The umask may have narrowed the mode of the new file.
-  if (failure == 0 && ::fchmod(fd, mode) != 0) {
-    failure = errno;
-  }
-  if (::close(fd) != 0 && failure == 0) {
-    failure = errno;
-  }
-  if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    failure = errno;
-  }
-  if (failure != 0) {
-    ::unlink(temporary.c_str());
-    throw FileError("Cannot write " + path + ": " + ErrorText(failure));
+  try {
+    vcard::WriteFileAtomically(path, content, true, mode, random_, path);
+  } catch (const ContactsError& error) {
+    throw FileError(error.what());
   }
 }
 

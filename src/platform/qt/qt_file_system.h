@@ -1,5 +1,7 @@
 #pragma once
 
+#include <random>
+
 #include "platform/file_system.h"
 
 namespace twinbook {
@@ -18,6 +20,9 @@ class LocalFileSystem : public FileSystem {
   std::string MoveIntoFolder(const std::string& path, const std::string& folder) override;
   void RemoveAll(const std::string& path) override;
   std::unique_ptr<FileLock> TryLock(const std::string& path) override;
+
+ private:
+  std::mt19937_64 random_{std::random_device{}()};
 };
 
 }  // namespace twinbook
