@@ -425,7 +425,7 @@ void RunBackup::Start() {
     inner_.databases.OpenDatabase(syncPath_)->CopyTo(folder + "/Twinbook.mdb");
     folder_ = folder;
     started_ = stamp.shown;
-    WriteRecord(false);
+    WriteRecordHead();
   } catch (const std::exception& error) {
     folder_.clear();
     try {
@@ -475,46 +475,43 @@ void RunBackup::CardWritten(const std::string& name, bool created) {
     Start();
   }
   CardChange& card = Card(name);
-  (created ? card.created : card.changed) = true;
+  bool& flag = created ? card.created : card.changed;
+  if (!flag) {
+    flag = true;
+    AddToRecord(Line({created ? "Created" : "Changed", name}));
+  }
 }
 
 void RunBackup::CardDeleted(const std::string& name, const std::string& deletedAs) {
   Card(name).deletedAs = deletedAs;
+  AddToRecord(Line({"Deleted", name, deletedAs}));
 }
 
-void RunBackup::WriteRecord(bool complete) {
-  std::string text = std::string(kRecordHead) + "\n";
-  text += Line({"Started", started_});
-  text += Line({"PhoneBook", phoneBookPath_});
-  text += Line({"Sync", syncPath_});
-  text += Line({"Contacts", contactsPath_});
+void RunBackup::AddToRecord(const std::string& lines) {
+  files_.Append(folder_ + "/" + kRecordFile, lines);
+}
+
+void RunBackup::WriteRecordHead() {
+  files_.Write(folder_ + "/" + kRecordFile,
+               std::string(kRecordHead) + "\n" + Line({"Started", started_}) +
+                   Line({"PhoneBook", phoneBookPath_}) + Line({"Sync", syncPath_}) +
+                   Line({"Contacts", contactsPath_}));
+}
+
+void RunBackup::WriteRecordTail() {
+  std::string text = Line({"Finished", StampOf(std::chrono::system_clock::now()).shown});
+  text += Line(
+      {"PhoneBook after", inner_.databases.OpenDatabase(phoneBookPath_)->ContentFingerprint()});
+  text += Line({"Sync after", inner_.databases.OpenDatabase(syncPath_)->ContentFingerprint()});
   for (const CardChange& card : cards_) {
-    if (card.created) {
-      text += Line({"Created", card.name});
-    }
-    if (card.changed) {
-      text += Line({"Changed", card.name});
-    }
+    text +=
+        Line({"Card after", card.name, CardFingerprint(files_, contactsPath_ + "/" + card.name)});
     if (card.deletedAs) {
-      text += Line({"Deleted", card.name, *card.deletedAs});
+      const std::string deleted = std::string(kDeletedCardsFolder) + "/" + *card.deletedAs;
+      text += Line({"Card after", deleted, CardFingerprint(files_, contactsPath_ + "/" + deleted)});
     }
   }
-  if (complete) {
-    text += Line({"Finished", StampOf(std::chrono::system_clock::now()).shown});
-    text += Line(
-        {"PhoneBook after", inner_.databases.OpenDatabase(phoneBookPath_)->ContentFingerprint()});
-    text += Line({"Sync after", inner_.databases.OpenDatabase(syncPath_)->ContentFingerprint()});
-    for (const CardChange& card : cards_) {
-      text +=
-          Line({"Card after", card.name, CardFingerprint(files_, contactsPath_ + "/" + card.name)});
-      if (card.deletedAs) {
-        const std::string deleted = std::string(kDeletedCardsFolder) + "/" + *card.deletedAs;
-        text +=
-            Line({"Card after", deleted, CardFingerprint(files_, contactsPath_ + "/" + deleted)});
-      }
-    }
-  }
-  files_.Write(folder_ + "/" + kRecordFile, text);
+  AddToRecord(text);
 }
 
 void RunBackup::Seal() {
@@ -522,7 +519,7 @@ void RunBackup::Seal() {
     return;
   }
   sealed_ = true;
-  WriteRecord(true);
+  WriteRecordTail();
   // Only now that the new backup is complete may the oldest go.
   const std::string backups = BackupsFolderFor(syncPath_);
   std::vector<std::string> names = BackupNames(files_, backups);

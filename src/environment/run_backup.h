@@ -113,7 +113,12 @@ class RunBackup {
  private:
   void Start();
   CardChange& Card(const std::string& name);
-  void WriteRecord(bool complete);
+  // The record is written as the run goes, each card after its write, so
+  // that the backup of a run that was ended by Quit or killed still says what
+  // the run wrote; the fingerprints come once its writing is over.
+  void WriteRecordHead();
+  void AddToRecord(const std::string& lines);
+  void WriteRecordTail();
 
   Platform& inner_;
   FileSystem& files_;

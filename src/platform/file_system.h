@@ -42,6 +42,8 @@ class FileSystem {
   // `path`, so a crash leaves the old file or the new one, never half of
   // one. A file replaced keeps its permissions.
   virtual void Write(const std::string& path, std::string_view content) = 0;
+  // Adds `text` at the end of the file, made when missing.
+  virtual void Append(const std::string& path, std::string_view text) = 0;
   // Renames `from` to `to` in one step; never replaces anything: an
   // existing `to` is an error and both stay as they were.
   virtual void Move(const std::string& from, const std::string& to) = 0;

@@ -135,6 +135,29 @@ void LocalFileSystem::Write(const std::string& path, std::string_view content) {
   }
 }
 
+void LocalFileSystem::Append(const std::string& path, std::string_view text) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    throw FileError("Cannot write " + path + ": " + ErrorText(errno));
+  }
+  size_t done = 0;
+  int failure = 0;
+  while (done < text.size() && failure == 0) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n >= 0) {
+      done += static_cast<size_t>(n);
+    } else if (errno != EINTR) {
+      failure = errno;
+    }
+  }
+  if (::close(fd) != 0 && failure == 0) {
+    failure = errno;
+  }
+  if (failure != 0) {
+    throw FileError("Cannot write " + path + ": " + ErrorText(failure));
+  }
+}
+
 void LocalFileSystem::Move(const std::string& from, const std::string& to) {
   if (!RenameNoReplace(from, to)) {
     throw FileError("Cannot move " + from + " to " + to + ": " + to + " exists already");

@@ -16,6 +16,7 @@ class LocalFileSystem : public FileSystem {
   std::string Read(const std::string& path) override;
   void MakeFolder(const std::string& path) override;
   void Write(const std::string& path, std::string_view content) override;
+  void Append(const std::string& path, std::string_view text) override;
   void Move(const std::string& from, const std::string& to) override;
   std::string MoveIntoFolder(const std::string& path, const std::string& folder) override;
   void RemoveAll(const std::string& path) override;
