@@ -187,8 +187,9 @@ void UndoWith(RunContext& context, FileSystem& files) {
   }
   if (record.finished.empty()) {
     Refuse(context, run +
-                        " cannot be undone: it was ended before its writing was over, so what it "
-                        "wrote is not known. Its backup is in " +
+                        " cannot be undone: it was ended before its writing was over, so Undo "
+                        "cannot tell whether anything changed since. Its backup, to restore by "
+                        "hand, is in " +
                         *folder + ".");
     return;
   }
