@@ -15,8 +15,8 @@ void ResetSyncState(RunState& state, SettingsStore& store) {
   state.NewFirstName.clear();
   state.NewLastName.clear();
   state.NewFileAs.clear();
-  state.ManagerPath = DefaultManagerPath(state.ProgramFolder);
-  state.settings = LoadSettings(store, state.ProgramFolder);
+  state.ManagerPath = DefaultManagerPath(state.ManagerFolder());
+  state.settings = LoadSettingsWithDefaultsIn(store, state.DataFolder());
 }
 
 }  // namespace twinbook

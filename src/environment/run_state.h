@@ -9,6 +9,7 @@
 #include "environment/settings.h"
 #include "model/sync_set.h"
 #include "platform/contacts_folder.h"
+#include "platform/program_folders.h"
 #include "platform/settings_store.h"
 
 namespace twinbook {
@@ -18,10 +19,31 @@ namespace twinbook {
 // dialog and the names confirmed in the name change prompt. The program owns
 // one and hands it to every routine; nothing of it is global.
 struct RunState {
+  // A program in the portable layout: its data in the Data folder beside it.
   explicit RunState(std::string programFolder) : ProgramFolder(std::move(programFolder)) {}
+  // The layout main() decided; the state itself never looks at the disk.
+  explicit RunState(const ProgramFolders& folders)
+      : ProgramFolder(folders.program),
+        layout(folders.layout),
+        UserDataFolder(folders.layout == Layout::kInstalled ? folders.data : "") {}
 
   // The folder of the running program, without a trailing separator.
   std::string ProgramFolder;
+  Layout layout = Layout::kPortable;
+  // The user's own data folder; used in the installed layout only.
+  std::string UserDataFolder;
+
+  // Where the databases, the log and the contacts folder are by default:
+  // ProgramFolder + "/Data" in the portable layout, else UserDataFolder.
+  std::string DataFolder() const {
+    return layout == Layout::kPortable ? ProgramFolder + "/Data" : UserDataFolder;
+  }
+  // Where the PhoneBook Manager is by default: the program folder in the
+  // portable layout, the data folder otherwise (a system-wide program folder
+  // is root's, and shared by every user).
+  std::string ManagerFolder() const {
+    return layout == Layout::kPortable ? ProgramFolder : UserDataFolder;
+  }
 
   SyncSet OutlookSet;
   SyncSet PhoneBookSet;
@@ -58,7 +80,8 @@ struct RunState {
 };
 
 // Empties the three sets, clears the conflict positions and the new names
-// (NewFullName keeps its value), sets ManagerPath and reloads the settings.
+// (NewFullName keeps its value), sets ManagerPath (in ManagerFolder()) and
+// reloads the settings, whose paths default to DataFolder().
 void ResetSyncState(RunState& state, SettingsStore& store);
 
 }  // namespace twinbook

@@ -63,35 +63,39 @@ std::string Read(SettingsStore& store, const char* key, const std::string& fallb
 
 }  // namespace
 
-std::string DefaultPhoneBookPath(const std::string& programFolder) {
-  return programFolder + "/Data/PhoneBook.mdb";
+std::string DefaultPhoneBookPath(const std::string& dataFolder) {
+  return dataFolder + "/PhoneBook.mdb";
 }
-std::string DefaultSyncPath(const std::string& programFolder) {
-  return programFolder + "/Data/Twinbook.mdb";
+std::string DefaultSyncPath(const std::string& dataFolder) {
+  return dataFolder + "/Twinbook.mdb";
 }
-std::string DefaultLogPath(const std::string& programFolder) {
-  return programFolder + "/Data/SyncLog.txt";
+std::string DefaultLogPath(const std::string& dataFolder) {
+  return dataFolder + "/SyncLog.txt";
 }
-std::string DefaultContactsPath(const std::string& programFolder) {
-  return programFolder + "/Data/Contacts";
+std::string DefaultContactsPath(const std::string& dataFolder) {
+  return dataFolder + "/Contacts";
 }
-std::string DefaultManagerPath(const std::string& programFolder) {
-  return programFolder + "/idenpm.exe";
+std::string DefaultManagerPath(const std::string& toolFolder) {
+  return toolFolder + "/idenpm.exe";
 }
 
 Settings LoadSettings(SettingsStore& store, const std::string& programFolder) {
+  return LoadSettingsWithDefaultsIn(store, programFolder + "/Data");
+}
+
+Settings LoadSettingsWithDefaultsIn(SettingsStore& store, const std::string& dataFolder) {
   Settings s;
   s.NameField = Read(store, "NameField", "File As");
   s.MaskOption = ParseInteger<std::uint8_t>(store.Read(kSettingsSection, "MaskOption")).value_or(2);
-  s.PhoneBookPath = Read(store, "PhoneBookPath", DefaultPhoneBookPath(programFolder));
-  s.SyncPath = Read(store, "SyncPath", DefaultSyncPath(programFolder));
-  s.LogPath = Read(store, "LogPath", DefaultLogPath(programFolder));
+  s.PhoneBookPath = Read(store, "PhoneBookPath", DefaultPhoneBookPath(dataFolder));
+  s.SyncPath = Read(store, "SyncPath", DefaultSyncPath(dataFolder));
+  s.LogPath = Read(store, "LogPath", DefaultLogPath(dataFolder));
   s.PMBefore = ParseBoolean(store.Read(kSettingsSection, "PMBefore")).value_or(true);
   s.PMAfter = ParseBoolean(store.Read(kSettingsSection, "PMAfter")).value_or(true);
   s.NameLimit = ParseInteger<std::int32_t>(store.Read(kSettingsSection, "NameLimit")).value_or(0);
   s.NumberLimit =
       ParseInteger<std::int32_t>(store.Read(kSettingsSection, "NumberLimit")).value_or(250);
-  s.ContactsPath = Read(store, "ContactsPath", DefaultContactsPath(programFolder));
+  s.ContactsPath = Read(store, "ContactsPath", DefaultContactsPath(dataFolder));
 
   if (s.NameField.empty()) {
     s.NameField = "File As";
@@ -100,16 +104,16 @@ Settings LoadSettings(SettingsStore& store, const std::string& programFolder) {
     s.MaskOption = 2;
   }
   if (s.PhoneBookPath.empty()) {
-    s.PhoneBookPath = DefaultPhoneBookPath(programFolder);
+    s.PhoneBookPath = DefaultPhoneBookPath(dataFolder);
   }
   if (s.SyncPath.empty()) {
-    s.SyncPath = DefaultSyncPath(programFolder);
+    s.SyncPath = DefaultSyncPath(dataFolder);
   }
   if (s.LogPath.empty()) {
-    s.LogPath = DefaultLogPath(programFolder);
+    s.LogPath = DefaultLogPath(dataFolder);
   }
   if (s.ContactsPath.empty()) {
-    s.ContactsPath = DefaultContactsPath(programFolder);
+    s.ContactsPath = DefaultContactsPath(dataFolder);
   }
   // NameLimit 0 means "no limit on names", so it is never repaired; the
   // number capacity must always hold a limit.

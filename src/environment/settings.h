@@ -25,15 +25,20 @@ struct Settings {
   std::string ContactsPath;
 };
 
-// Default paths, all inside the Data folder beside the program.
-std::string DefaultPhoneBookPath(const std::string& programFolder);
-std::string DefaultSyncPath(const std::string& programFolder);
-std::string DefaultLogPath(const std::string& programFolder);
-std::string DefaultContactsPath(const std::string& programFolder);
-std::string DefaultManagerPath(const std::string& programFolder);
+// Default paths inside the data folder (RunState::DataFolder).
+std::string DefaultPhoneBookPath(const std::string& dataFolder);
+std::string DefaultSyncPath(const std::string& dataFolder);
+std::string DefaultLogPath(const std::string& dataFolder);
+std::string DefaultContactsPath(const std::string& dataFolder);
+// The PhoneBook Manager's program in `toolFolder` (RunState::ManagerFolder).
+std::string DefaultManagerPath(const std::string& toolFolder);
 
-// Reads every key with its default and repairs what a run cannot use. A stored
-// value that does not convert to the key's type counts as absent.
+// Reads every key with its default, the paths inside `dataFolder`, and
+// repairs what a run cannot use. A stored value that does not convert to the
+// key's type counts as absent; a stored path always wins over its default.
+Settings LoadSettingsWithDefaultsIn(SettingsStore& store, const std::string& dataFolder);
+// The same for a program in the portable layout: its data folder is
+// `programFolder` + "/Data".
 Settings LoadSettings(SettingsStore& store, const std::string& programFolder);
 
 // What the Options dialog hands over to be saved: its fields as typed.

@@ -6,8 +6,8 @@
 
 namespace twinbook {
 
-std::string InclusionReportPath(const std::string& programFolder) {
-  return programFolder + "/InclusionReport.txt";
+std::string InclusionReportPath(const std::string& folder) {
+  return folder + "/InclusionReport.txt";
 }
 
 void WriteInclusionReport(RunContext& context) {
@@ -31,7 +31,7 @@ void WriteInclusionReport(RunContext& context) {
     }
   }
 
-  const std::string path = InclusionReportPath(context.state.ProgramFolder);
+  const std::string path = InclusionReportPath(context.state.DataFolder());
   LogFile report(path, LogFile::Mode::Replace);
   report.WriteLine(TitleAndVersionLine());
   report.WriteLine(kNotice);

@@ -8,8 +8,9 @@ namespace twinbook {
 
 inline constexpr const char* kStatusCreatingReport = "Status: Creating Inclusion Report . . .";
 
-// Where the report goes: the program folder followed by "/InclusionReport.txt".
-std::string InclusionReportPath(const std::string& programFolder);
+// Where the report goes: `folder` followed by "/InclusionReport.txt"; a run
+// writes it into RunState::DataFolder().
+std::string InclusionReportPath(const std::string& folder);
 
 // Lists which contacts of the contacts folder (settings ContactsPath) take
 // part in synchronisation and which do not, under the names they are

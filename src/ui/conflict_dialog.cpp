@@ -104,6 +104,22 @@ ConflictDialog::ConflictDialog(const ConflictQuestion& question, QWidget* parent
     column->addWidget(button, 0, Qt::AlignHCenter);
     sides->addLayout(column);
   }
+  for (size_t field = 0; field < outlook_.size(); ++field) {
+    for (QLineEdit* box : {outlook_[field], phoneBook_[field]}) {
+      connect(box, &QLineEdit::textChanged, this, [this, field] { MarkField(field); });
+    }
+    MarkField(field);
+  }
+}
+
+void ConflictDialog::MarkField(size_t field) {
+  const bool differs = outlook_[field]->text() != phoneBook_[field]->text();
+  for (QLineEdit* box : {outlook_[field], phoneBook_[field]}) {
+    box->setProperty("differs", differs);
+    QFont font = box->font();
+    font.setBold(differs);
+    box->setFont(font);
+  }
 }
 
 QGroupBox* ConflictDialog::BuildSide(const char* frameName, const char* caption, const char* prefix,

@@ -15,6 +15,10 @@ namespace twinbook {
 // by side, each with its button to keep it. The dialog only shows and
 // collects: the engine copies the kept values into the records, sets their
 // flags and logs the choice.
+//
+// Each of the nineteen fields whose two boxes hold different texts is shown
+// in bold on both sides, and both boxes carry the property "differs" = true
+// (false for the others); the marks follow every edit of a box.
 class ConflictDialog : public QDialog {
   Q_OBJECT
 
@@ -36,6 +40,9 @@ class ConflictDialog : public QDialog {
                        const char* labelPrefix, const ConflictBoxes& values, SideBoxes& boxes);
   static ConflictBoxes ValuesOf(const SideBoxes& boxes);
   void Keep(ConflictAnswer::Keep side);
+  // Marks field `field` (a position in SideBoxes) on both sides as differing
+  // or not.
+  void MarkField(size_t field);
 
   SideBoxes outlook_{};
   SideBoxes phoneBook_{};

@@ -45,22 +45,25 @@ void MainWindow::BuildMenus() {
     return action;
   };
 
-  QMenu* main = menuBar()->addMenu("Main");
+  // Every menu and item has a mnemonic (Alt+M opens Main, then S
+  // synchronizes), so the window can be worked from the keyboard alone; the
+  // captions read as they always have.
+  QMenu* main = menuBar()->addMenu("&Main");
   main->setObjectName("Main");
-  addItem(main, "PhoneBookManager", "iDEN PhoneBook Manager", &MainWindow::StartPhoneBookManager);
-  addItem(main, "Synchronize", "Synchronize", &MainWindow::StartSyncClicked);
-  addItem(main, "Quit", "Quit", &MainWindow::RequestQuit);
+  addItem(main, "PhoneBookManager", "iDEN &PhoneBook Manager", &MainWindow::StartPhoneBookManager);
+  addItem(main, "Synchronize", "&Synchronize", &MainWindow::StartSyncClicked);
+  addItem(main, "Quit", "&Quit", &MainWindow::RequestQuit);
 
-  QMenu* tools = menuBar()->addMenu("Tools");
+  QMenu* tools = menuBar()->addMenu("&Tools");
   tools->setObjectName("Tools");
-  addItem(tools, "Inclusion", "Inclusion Report", &MainWindow::WriteInclusionReportClicked);
-  addItem(tools, "Settings", "Options", &MainWindow::ShowOptions);
-  addItem(tools, "UndoSync", "Undo Last Synchronization", &MainWindow::UndoSyncClicked)
+  addItem(tools, "Inclusion", "&Inclusion Report", &MainWindow::WriteInclusionReportClicked);
+  addItem(tools, "Settings", "&Options", &MainWindow::ShowOptions);
+  addItem(tools, "UndoSync", "&Undo Last Synchronization", &MainWindow::UndoSyncClicked)
       ->setShortcut(QKeySequence::Undo);
 
-  QMenu* about = menuBar()->addMenu("About");
+  QMenu* about = menuBar()->addMenu("&About");
   about->setObjectName("About");
-  addItem(about, "AboutTwinbook", "About Twinbook", &MainWindow::ShowAbout);
+  addItem(about, "AboutTwinbook", "&About Twinbook", &MainWindow::ShowAbout);
 }
 
 void MainWindow::BuildCentralWidget() {

@@ -245,7 +245,7 @@ void OptionsDialog::SaveClicked() {
     // A run in progress keeps the settings it started with; it reloads them
     // when it ends.
     if (!state.RunInProgress) {
-      state.settings = LoadSettings(context_.platform.settings, state.ProgramFolder);
+      state.settings = LoadSettingsWithDefaultsIn(context_.platform.settings, state.DataFolder());
     }
   } catch (const std::exception& error) {
     ShowMessageBox(this, std::string("The settings could not be saved: ") + error.what());

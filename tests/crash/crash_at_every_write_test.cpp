@@ -1,171 +1,246 @@
-// A run stopped at any one of its writes, as a crash would stop it, and then
-// run again without faults, must leave the three stores exactly as the same
-// run does uninterrupted: no contact lost, duplicated or holding another's
-// data, and every file readable. Tried for every write of each reference
-// run.
-
-#include <gmock/gmock.h>
+// A run stopped at any one of its writes, as a crash would, or killed at a
+// random moment in a child process, then run again must leave the databases
+// intact and the stores exactly as the uninterrupted run does.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
-#include <set>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
 
-#include "crash/crash_scenarios.h"
 #include "engine/start_sync.h"
-#include "platform/sqlite/sqlite_database.h"
-#include "platform/vcard/vcard_contact_store.h"
 #include "support/faulty_platform.h"
+#include "support/store_files.h"
 
-namespace twinbook {
+namespace twinbook::testing {
 namespace {
 
-using testing::AnsweringView;
-using testing::CrashPlan;
-using testing::FaultyContactStore;
-using testing::FaultyDatabaseEngine;
-using testing::Joined;
-using testing::Scenario;
-using testing::SimulatedCrash;
-using testing::StoreFiles;
-using testing::StoreLines;
+using P = ContactProperty;
+using Keep = ConflictAnswer::Keep;
 
-// A run through the crashing wrappers, with a database engine and a contact
-// store of its own, as a program started afresh has.
-std::optional<SimulatedCrash> RunThrough(StoreFiles& files, CrashPlan& plan, AnsweringView& view) {
+// Answers a conflict by the side `keep` gives for the Outlook name (else the
+// PhoneBook's), a name prompt with its proposal: the same user run after run.
+class AnsweringView : public ScriptedView {
+ public:
+  explicit AnsweringView(std::map<std::string, Keep> keep) : keep_(std::move(keep)) {}
+  std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override {
+    const auto chosen = keep_.find(question.outlook.ContactName);
+    const Keep keep = chosen == keep_.end() ? Keep::PhoneBook : chosen->second;
+    return ConflictAnswer{keep, keep == Keep::Outlook ? question.outlook : question.phoneBook};
+  }
+  std::optional<NameValues> AskNewName(const NameValues& proposal, const std::string&) override {
+    return proposal;
+  }
+
+ private:
+  std::map<std::string, Keep> keep_;
+};
+
+struct Scenario {
+  std::string name;
+  std::function<void(StoreFiles&)> seed;  // fills the stores of a fresh StoreFiles
+  std::map<std::string, Keep> keep;
+};
+
+void Card(StoreFiles& f, const std::string& uid, const std::string& fileAs,
+          std::map<ContactProperty, std::string> more) {
+  more[P::FileAs] = fileAs;
+  more.try_emplace(P::User2, "Y");
+  f.AddCard({uid, more});
+}
+
+// Edits a card as another program would; without changes, removes it.
+void EditCard(StoreFiles& f, const std::string& fileAs,
+              const std::map<ContactProperty, std::string>& changes = {}) {
+  VCardContactStore other;
+  auto item = other.OpenFolder(f.contactsPath)->Find("[FileAs] = " + SqlQuote(fileAs));
+  for (const auto& [property, value] : changes) {
+    item->Set(property, value);
+  }
+  changes.empty() ? void(std::filesystem::remove(item->Describe())) : item->Save();
+}
+
+// One StartSync over `files`, through crashing wrappers when given a plan.
+// True when the run completed without a message.
+bool RunWith(StoreFiles& files, AnsweringView& view, CrashPlan* plan = nullptr) {
+  CrashPlan counting;  // never crashes
   SqliteDatabaseEngine databases;
   VCardContactStore contacts;
-  FaultyDatabaseEngine faultyDatabases(databases, plan);
-  FaultyContactStore faultyContacts(contacts, plan);
+  FaultyDatabaseEngine faultyDatabases(databases, plan != nullptr ? *plan : counting);
+  FaultyContactStore faultyContacts(contacts, plan != nullptr ? *plan : counting);
   Platform platform{faultyDatabases, faultyContacts, files.settings, files.launcher};
-  try {
-    testing::RunWith(files, view, platform);
-  } catch (const SimulatedCrash& crash) {
-    return crash;
-  }
-  return std::nullopt;
+  RunContext context{files.state, view, platform};
+  StartSync(context);
+  return view.status() == kStatusComplete && view.messages.empty();
 }
 
-// What went wrong with a run that completes, if anything.
-std::string RunProblem(const AnsweringView& view) {
-  if (view.status() != kStatusComplete) {
-    return "ended with status '" + view.status() + "'" +
-           (view.messages.empty() ? "" : ": " + view.messages.front());
+void SeedChanges(StoreFiles& f, const std::map<std::string, Keep>& keep) {
+  // Before: the phone's contacts and two desktop ones, put in step.
+  f.ExecutePhoneBookSql(PhoneBookRowSql("1", "Lee, Ann", "5551110000", 4, 1) +
+                        PhoneBookRowSql("2", "Ng, Bo", "5552220000", 2, 2) +
+                        PhoneBookRowSql("2", "Ng, Bo", "bo@example.org", 10, 3) +
+                        PhoneBookRowSql("3", "Ox, Cy", "5553330000", 6, 4) +
+                        PhoneBookRowSql("4", "Poe, Ed", "5554440000", 2, 5) +
+                        PhoneBookRowSql("5", "Ray, Al", "5556660000", 4, 6) +
+                        PhoneBookRowSql("6", "Kim, Jo", "5558880000", 3, 7) +
+                        PhoneBookRowSql("7", "Uma, Sue", "5551212000", 4, 8) +
+                        PhoneBookRowSql("8", "Tan, Wei", "5553434000", 4, 9) +
+                        PhoneBookRowSql("9", "Lim, Kay", "5556565000", 4, 10) +
+                        PhoneBookRowSql("11", "Fox, Liv", "5552424000", 4, 12) +
+                        PhoneBookRowSql("11", "Fox, Liv", "5552525000", 2, 13));
+  Card(f, "mei", "Oda, Mei",
+       {{P::MobileTelephoneNumber, "5557171000"}, {P::HomeTelephoneNumber, "5557272000"}});
+  Card(f, "max", "Montgomery-Smythe, Alexandra", {{P::MobileTelephoneNumber, "5554545000"}});
+  Card(f, "dee", "Dee", {{P::User2, "No"}, {P::User3, "4"}, {P::User4, "M:9"}});
+  f.WriteCardFile("club.vcf",
+                  "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:club\r\nKIND:group\r\nFN:Book Club\r\n"
+                  "N:;;;;\r\nMEMBER:urn:uuid:ann\r\nEND:VCARD\r\n");
+  AnsweringView view(keep);
+  if (!RunWith(f, view)) {
+    throw std::runtime_error("The run that puts the stores in step did not complete");
   }
-  if (!view.messages.empty()) {
-    return "showed the message '" + view.messages.front() + "'";
-  }
-  return "";
+  // Changed on the desktop: edits, a rename, a deletion, a contact switched
+  // off, a number on a contact the phone deleted, a name the phone shortens.
+  EditCard(f, "Lee, Ann", {{P::MobileTelephoneNumber, "(555) 111-2222"}});
+  EditCard(f, "Ng, Bo", {{P::FileAs, "Ng, Bob"}, {P::BusinessFaxNumber, "5552229999"}});
+  EditCard(f, "Poe, Ed");
+  EditCard(f, "Tan, Wei", {{P::User2, "No"}});
+  EditCard(f, "Kim, Jo", {{P::BusinessTelephoneNumber, "5558880001"}});
+  EditCard(f, "Uma, Sue", {{P::Email1Address, "sue@example.org"}});
+  EditCard(f, "Oda, Mei", {{P::HomeTelephoneNumber, ""}});
+  EditCard(f, "Ray, Al", {{P::HomeTelephoneNumber, "5556660001"}});
+  EditCard(f, "Montgomery-Smythe, Alexandra", {{P::FileAs, "Montgomery-Smythe, Alexandria"}});
+  Card(f, "tam", "Vo, Tam", {{P::MobileTelephoneNumber, "5559990000"}});
+  // Changed on the phone: the same kinds, identical edits and conflicts.
+  f.ExecutePhoneBookSql(
+      "UPDATE tblContactList SET Number = '5553330001', ContactName = 'Ox, Cyrus' "
+      "WHERE ContactID = 3;"
+      "DELETE FROM tblContactList WHERE ContactID = 5;"
+      "UPDATE tblContactList SET Number = '5558880002' WHERE ContactID = 6;"
+      "UPDATE tblContactList SET Number = '5551212999' WHERE ContactID = 7;"
+      "UPDATE tblContactList SET SpeedDial = 30 WHERE ContactID = 9;"
+      "DELETE FROM tblContactList WHERE ContactID = 11 AND NumberType = 2;\n" +
+      PhoneBookRowSql("9", "Lim, Kay", "5556767000", 2, 31) +
+      PhoneBookRowSql("20", "Wu, Lin", "lin@example.org", 10, 22));
 }
 
-// Questions asked that the uninterrupted run never asked.
-std::vector<std::string> NewQuestions(const AnsweringView& view,
-                                      const std::set<std::string>& known) {
-  std::vector<std::string> unknown;
-  for (const std::string& question : testing::QuestionsAsked(view)) {
-    if (!known.contains(question)) {
-      unknown.push_back(question);
+void CopyDataFolder(const std::string& from, const std::string& to) {
+  std::filesystem::remove_all(to);
+  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
+}
+
+// Stores in step then changed on both sides in every way a run handles; the
+// first run over the sample Data folder.
+std::vector<Scenario> CrashScenarios() {
+  const std::map<std::string, Keep> changesKeep = {{"Uma, Sue", Keep::Outlook}};
+  return {{"Changes", [changesKeep](StoreFiles& f) { SeedChanges(f, changesKeep); }, changesKeep},
+          {"SampleData",
+           [](StoreFiles& f) { CopyDataFolder(StoreFiles::WithSampleData().data, f.data); },
+           {{"Brennan, Thomas", Keep::Outlook}}}};
+}
+
+// Every PhoneBook and sync row and every card (deleted ones too) as sorted
+// text; throws when a card cannot be read.
+std::vector<std::string> StoreLines(const StoreFiles& files) {
+  std::vector<std::string> lines;
+  for (auto [path, table] :
+       {std::pair{files.phoneBookPath, "tblContactList"}, {files.syncPath, "SyncContacts"}}) {
+    for (const std::vector<SqlValue>& row :
+         QueryRows(path, std::string("SELECT * FROM ") + table)) {
+      std::string& line = lines.emplace_back(table);
+      for (const SqlValue& value : row) {
+        line += " " + value.column + "=" + value.text + ";";
+      }
     }
   }
-  return unknown;
+  for (const std::string& folder : {std::string(), std::string("/.deleted")}) {
+    const std::string path = files.contactsPath + folder;
+    for (const CardView& card :
+         std::filesystem::exists(path) ? ReadCards(path) : std::vector<CardView>{}) {
+      std::string& line = lines.emplace_back("card" + folder + " " + card.typeName + ":");
+      for (const auto& [name, value] : card.properties) {
+        line += " " + name + "=" + value + ";";
+      }
+    }
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
-class CrashAtEveryWriteTest : public ::testing::TestWithParam<Scenario (*)()> {};
+// One run over `files` in a child process, killed after `delay` if still running.
+void RunAndKill(StoreFiles& files, const Scenario& scenario, std::chrono::microseconds delay) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    AnsweringView view(scenario.keep);
+    ::_exit(RunWith(files, view) ? 0 : 1);
+  }
+  int status = 0;
+  const auto end = std::chrono::steady_clock::now() + delay;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= end) {
+      ::kill(pid, SIGKILL);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
 
-TEST_P(CrashAtEveryWriteTest, EveryCrashConvergesToTheUninterruptedRun) {
-  const Scenario scenario = GetParam()();
-  StoreFiles start;
+class CrashAtEveryWriteTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(CrashAtEveryWriteTest, EveryCrashAndKillConvergesToTheUninterruptedRun) {
+  const Scenario& scenario = GetParam();
+  StoreFiles start, reference;
   scenario.seed(start);
-  const std::vector<std::string> startLines = StoreLines(start);
-
-  // The uninterrupted run: the stores it leaves, its writes and questions.
-  StoreFiles reference;
-  testing::CopyDataFolder(start.data, reference.data);
+  CopyDataFolder(start.data, reference.data);
   CrashPlan counting;
-  AnsweringView referenceView = scenario.MakeView();
-  ASSERT_FALSE(RunThrough(reference, counting, referenceView));
-  ASSERT_EQ(RunProblem(referenceView), "");
-  const std::vector<std::string> writes = counting.writes();
+  AnsweringView referenceView(scenario.keep);
+  const auto begun = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunWith(reference, referenceView, &counting));
+  const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - begun);
   const std::vector<std::string> expected = StoreLines(reference);
-  const std::vector<std::string> questionList = testing::QuestionsAsked(referenceView);
-  const std::set<std::string> questions(questionList.begin(), questionList.end());
-  ASSERT_FALSE(writes.empty());
-  ASSERT_NE(expected, startLines);
-  {
-    CrashPlan again;
-    AnsweringView view = scenario.MakeView();
-    ASSERT_FALSE(RunThrough(reference, again, view));
-    ASSERT_EQ(RunProblem(view), "");
-    ASSERT_THAT(again.writes(), ::testing::ElementsAre()) << "the run after a clean run writes";
-    ASSERT_THAT(view.conflictsAsked, ::testing::ElementsAre());
-  }
-  std::cout << scenario.name << ": " << writes.size() << " writes, " << questions.size()
-            << " questions\n";
+  ASSERT_NE(expected, StoreLines(start));
 
-  std::vector<std::string> failures;
-  for (int k = 1; k <= static_cast<int>(writes.size()); ++k) {
-    const std::string at = "crash at write " + std::to_string(k) + " (" + writes[k - 1] + "): ";
+  for (int k = 1; k <= static_cast<int>(counting.writes().size()); ++k) {
+    SCOPED_TRACE("crash at write " + std::to_string(k) + " (" + counting.writes()[k - 1] + ")");
+    StoreFiles files;
+    CopyDataFolder(start.data, files.data);
+    CrashPlan plan(k);
+    AnsweringView crashed(scenario.keep), after(scenario.keep);
     try {
-      StoreFiles files;
-      testing::CopyDataFolder(start.data, files.data);
-
-      CrashPlan plan(k);
-      AnsweringView crashedView = scenario.MakeView();
-      const std::optional<SimulatedCrash> crash = RunThrough(files, plan, crashedView);
-      if (!crash || crash->write != k) {
-        failures.push_back(at + "the run did not crash there");
-        continue;
-      }
-      if (plan.crashesThrown() != 1) {
-        failures.push_back(at + "the crash was caught and the run tried to write again");
-      }
-
-      AnsweringView againView = scenario.MakeView();
-      testing::RunWith(files, againView, files.platform);
-      if (const std::string problem = RunProblem(againView); !problem.empty()) {
-        failures.push_back(at + "the run after it " + problem);
-        continue;
-      }
-      std::vector<std::string> unknown = NewQuestions(crashedView, questions);
-      for (std::string& question : NewQuestions(againView, questions)) {
-        unknown.push_back("(after) " + question);
-      }
-      if (!unknown.empty()) {
-        failures.push_back(at +
-                           "questions the uninterrupted run never asked:" + Joined(unknown, 6));
-      }
-      const std::vector<std::string> difference = testing::Difference(expected, StoreLines(files));
-      if (!difference.empty()) {
-        failures.push_back(
-            at + "the stores differ from the uninterrupted run's:" + Joined(difference, 12));
-        continue;
-      }
-
-      CrashPlan third;
-      AnsweringView thirdView = scenario.MakeView();
-      RunThrough(files, third, thirdView);
-      if (!third.writes().empty() || !RunProblem(thirdView).empty()) {
-        failures.push_back(at + "the run after that writes again:" + Joined(third.writes(), 6));
-      }
-    } catch (const std::exception& error) {
-      failures.push_back(at + error.what());
+      RunWith(files, crashed, &plan);
+    } catch (const SimulatedCrash&) {
     }
+    ASSERT_EQ(plan.writes().size(), static_cast<size_t>(k - 1)) << "the run did not crash there";
+    ASSERT_EQ(plan.crashesThrown(), 1) << "the crash was caught and the run wrote again";
+    ASSERT_TRUE(RunWith(files, after)) << after.status();
+    ASSERT_EQ(StoreLines(files), expected);
+    CrashPlan third;
+    ASSERT_TRUE(RunWith(files, after, &third));
+    ASSERT_EQ(third.writes(), std::vector<std::string>{}) << "a run after convergence writes";
   }
-  EXPECT_TRUE(failures.empty()) << failures.size() << " of " << writes.size()
-                                << " crash points fail:" << Joined(failures, failures.size());
+
+  std::mt19937 random(20240611);
+  for (int kill = 1; kill <= 8; ++kill) {
+    SCOPED_TRACE("SIGKILL " + std::to_string(kill));
+    StoreFiles files;
+    CopyDataFolder(start.data, files.data);
+    RunAndKill(files, scenario, runTime * (random() % 100) / 100);
+    for (const std::string& path : {files.phoneBookPath, files.syncPath}) {
+      EXPECT_EQ(QueryRows(path, "PRAGMA integrity_check").at(0).at(0).text, "ok") << path;
+    }
+    AnsweringView view(scenario.keep);
+    ASSERT_TRUE(RunWith(files, view)) << view.status();
+    EXPECT_EQ(StoreLines(files), expected);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(ReferenceRuns, CrashAtEveryWriteTest,
-                         ::testing::Values(
-                             &testing::FirstRunScenario, &testing::ChangesScenario,
-                             &testing::SampleDataScenario,
-                             +[] { return testing::RandomChangesScenario(1); },
-                             +[] { return testing::RandomChangesScenario(2); },
-                             +[] { return testing::RandomChangesScenario(15); },
-                             +[] { return testing::RandomChangesScenario(28); }),
-                         [](const ::testing::TestParamInfo<Scenario (*)()>& info) {
-                           return info.param().name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Scenarios, CrashAtEveryWriteTest, ::testing::ValuesIn(CrashScenarios()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace twinbook
+}  // namespace twinbook::testing

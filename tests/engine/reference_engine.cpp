@@ -1,6 +1,5 @@
 #include "reference_engine.h"
 
-#include <array>
 #include <vector>
 
 #include "engine/change_flags.h"
@@ -12,422 +11,260 @@
 
 namespace twinbook::reference {
 
+#define TB_ENTRY(kind) \
+  { &SyncObject::kind##Number, &SyncObject::kind##Speed }
+const std::pair<Field, Field> kEntries[9] = {
+    TB_ENTRY(DC),     TB_ENTRY(Fax),   TB_ENTRY(Home),
+    TB_ENTRY(Mobile), TB_ENTRY(Other), TB_ENTRY(Pager),
+    TB_ENTRY(Work1),  TB_ENTRY(Work2), {&SyncObject::EmailAddress, &SyncObject::EmailSpeed}};
+#undef TB_ENTRY
+
 namespace {
 
-LogFile OpenLog(RunContext& context) {
-  return LogFile(context.settings().LogPath, LogFile::Mode::Append);
-}
+struct Run {
+  explicit Run(RunContext& context) : c(context) {}
+  RunContext& c;
+  SyncSet& ol = c.state.OutlookSet;
+  SyncSet& pb = c.state.PhoneBookSet;
+  SyncSet& sy = c.state.SyncDatabaseSet;
+  std::vector<int> open;  // sync positions of conflicts left without a choice
 
-}  // namespace
+  static void MarkM(SyncObject* r) { r->Flag = r->Flag.empty() ? "M" : r->Flag; }
 
-void AssignContactIDs(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  SyncSet& syncSet = context.state.SyncDatabaseSet;
-  LogFile log = OpenLog(context);
-  log.WriteLine("Verifying that all Outlook Contact items contain a contact ID.");
-  for (SyncObject& o : outlookSet) {
-    if (o.ContactID != "") {
-      continue;
+  void Log(const std::string& line) {
+    LogFile log(c.settings().LogPath, LogFile::Mode::Append);
+    log.WriteLine(line);
+    log.Close();
+  }
+  // The lowest number that `owner` finds in none of the three sets.
+  std::string Free(int (*owner)(const std::string&, const SyncSet&)) {
+    long long n = 1;
+    while (owner(std::to_string(n), ol) || owner(std::to_string(n), pb) ||
+           owner(std::to_string(n), sy)) {
+      ++n;
     }
-    const int p = FindByContactName(o.ContactName, phoneBookSet);
-    int q = 0;
-    if (p > 0) {
-      q = FindByContactID(phoneBookSet.Item(p).ContactID, outlookSet);
-    }
-    if (p > 0 && q == 0) {
-      o.ContactID = phoneBookSet.Item(p).ContactID;
-      log.WriteLine("... " + o.ContactName + " in Outlook has been matched with " +
-                    phoneBookSet.Item(p).ContactName +
-                    " in the PhoneBook and assigned a contact ID of " + o.ContactID + ".");
-    } else {
-      long long n = 1;
-      while (FindByContactID(std::to_string(n), phoneBookSet) != 0 ||
-             FindByContactID(std::to_string(n), outlookSet) != 0 ||
-             FindByContactID(std::to_string(n), syncSet) != 0) {
-        ++n;
+    return std::to_string(n);
+  }
+  void Reconciled(SyncObject& y) {
+    Log("... " + y.ContactName + (y.Flag == "N" ? " will be added to" : " will be modified in") +
+        " the sync database.");
+    y.Flag = y.Flag == "N" ? "C" : "W";
+  }
+  void HandOver(const std::string& name, int o, int p, int y) {
+    Log("... Conflict detected for " + name);
+    c.state.ConflictOutlookIndex = o;
+    c.state.ConflictPhoneBookIndex = p;
+    c.state.ConflictSyncIndex = y;
+    const auto answer = c.view.AskConflict({BoxesOf(ol.Item(o)), BoxesOf(pb.Item(p))});
+    c.StopIfQuitting();
+    answer ? ApplyConflictChoice(c, *answer) : open.push_back(y);
+  }
+  void HoldBack() {
+    for (int y : open) {
+      if (sy.Item(y).Flag == "N") {
+        sy.Item(y).Flag = "";
+        Log("... " + sy.Item(y).ContactName +
+            " will not be added to the sync database until its conflict is resolved.");
       }
-      o.ContactID = std::to_string(n);
-      log.WriteLine("... " + o.ContactName + " has been assigned a new contact ID of " +
-                    o.ContactID + ".");
-    }
-    if (o.Flag == "") {
-      o.Flag = "I";
-      log.WriteLine("... " + o.ContactName + " will be modified in Outlook.");
     }
   }
-  log.Close();
-}
 
-void FlagDeletedItems(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  LogFile log = OpenLog(context);
-  log.WriteLine("Checking for items that have been deleted.");
-  for (SyncObject& s : context.state.SyncDatabaseSet) {
-    const int pb = FindByContactID(s.ContactID, phoneBookSet);
-    const int ol = FindByContactID(s.ContactID, outlookSet);
-    if (pb == 0 || ol == 0) {
-      s.Flag = "D";
-    } else {
-      continue;
-    }
-    if (pb > 0) {
-      phoneBookSet.Item(pb).Flag = "D";
-      log.WriteLine("... " + phoneBookSet.Item(pb).ContactName + " has been deleted from Outlook.");
-    }
-    if (ol > 0) {
-      outlookSet.Item(ol).Flag = "D";
-      log.WriteLine("... " + outlookSet.Item(ol).ContactName +
-                    " has been deleted from the PhoneBook.");
-    }
-    if (pb == 0 && ol == 0) {
-      log.WriteLine("... " + s.ContactName +
-                    " has been deleted from both Outlook and the PhoneBook.");
-    }
-  }
-  log.Close();
-}
-
-void FlagNewItems(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  SyncSet& syncSet = context.state.SyncDatabaseSet;
-  LogFile log = OpenLog(context);
-  log.WriteLine("Checking for new items in Outlook.");
-  for (SyncObject& o : outlookSet) {
-    if (o.Flag == "D") {
-      continue;
-    }
-    const int pb = FindByContactID(o.ContactID, phoneBookSet);
-    const int sy = FindByContactID(o.ContactID, syncSet);
-    if (pb == 0) {
-      phoneBookSet.CloneNew(o);
-      log.WriteLine("... " + o.ContactName + " is new to the PhoneBook.");
-    }
-    if (sy == 0) {
-      syncSet.CloneNew(o);
-      log.WriteLine("... " + o.ContactName + " is new to the sync database.");
-    }
-  }
-  log.WriteLine("Checking for new items in the PhoneBook.");
-  for (SyncObject& p : phoneBookSet) {
-    if (p.Flag == "D") {
-      continue;
-    }
-    const int ol = FindByContactID(p.ContactID, outlookSet);
-    const int sy = FindByContactID(p.ContactID, syncSet);
-    if (ol == 0) {
-      outlookSet.CloneNew(p);
-      log.WriteLine("... " + p.ContactName + " is new to Outlook.");
-    }
-    if (sy == 0) {
-      syncSet.CloneNew(p);
-      log.WriteLine("... " + p.ContactName + " is new to the sync database.");
-    }
-  }
-  log.Close();
-}
-
-int FindSpeedDialOwner(const std::string& speed, const SyncSet& set) {
-  int answer = 0;
-  int counter = 1;
-  for (const SyncObject& r : set) {
-    if (r.DCSpeed == speed || r.EmailSpeed == speed || r.FaxSpeed == speed ||
-        r.HomeSpeed == speed || r.MobileSpeed == speed || r.OtherSpeed == speed ||
-        r.PagerSpeed == speed || r.Work1Speed == speed || r.Work2Speed == speed) {
-      answer = counter;
-    }
-    ++counter;
-  }
-  return answer;
-}
-
-void AssignSpeedDials(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  SyncSet& syncSet = context.state.SyncDatabaseSet;
-  using Field = std::string SyncObject::*;
-  const std::array<std::pair<Field, Field>, 9> kinds = {{
-      {&SyncObject::DCNumber, &SyncObject::DCSpeed},
-      {&SyncObject::FaxNumber, &SyncObject::FaxSpeed},
-      {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
-      {&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
-      {&SyncObject::OtherNumber, &SyncObject::OtherSpeed},
-      {&SyncObject::PagerNumber, &SyncObject::PagerSpeed},
-      {&SyncObject::Work1Number, &SyncObject::Work1Speed},
-      {&SyncObject::Work2Number, &SyncObject::Work2Speed},
-      {&SyncObject::EmailAddress, &SyncObject::EmailSpeed},
-  }};
-  for (SyncObject& o : outlookSet) {
-    if (o.Flag == "D") {
-      continue;
-    }
-    for (auto [value, speed] : kinds) {
-      if (o.*value == "" || o.*speed != "") {
+  void AssignContactIDs() {
+    Log("Verifying that all Outlook Contact items contain a contact ID.");
+    for (SyncObject& o : ol) {
+      if (!o.ContactID.empty())
         continue;
+      const int p = FindByContactName(o.ContactName, pb);
+      if (p > 0 && FindByContactID(pb.Item(p).ContactID, ol) == 0) {
+        o.ContactID = pb.Item(p).ContactID;
+        Log("... " + o.ContactName + " in Outlook has been matched with " + pb.Item(p).ContactName +
+            " in the PhoneBook and assigned a contact ID of " + o.ContactID + ".");
+      } else {
+        o.ContactID = Free(FindByContactID);
+        Log("... " + o.ContactName + " has been assigned a new contact ID of " + o.ContactID + ".");
       }
-      const int pb = FindByContactID(o.ContactID, phoneBookSet);
-      const int sy = FindByContactID(o.ContactID, syncSet);
-      SyncObject* p = pb > 0 ? &phoneBookSet.Item(pb) : nullptr;
-      SyncObject* s = sy > 0 ? &syncSet.Item(sy) : nullptr;
-      if (p != nullptr && p->*speed != "") {
-        o.*speed = p->*speed;
-        if (s != nullptr && s->*speed != p->*speed) {
-          s->*speed = p->*speed;
-          if (s->Flag == "") {
-            s->Flag = "M";
+      if (o.Flag.empty()) {
+        o.Flag = "I";
+        Log("... " + o.ContactName + " will be modified in Outlook.");
+      }
+    }
+  }
+
+  void FlagDeletedItems() {
+    Log("Checking for items that have been deleted.");
+    for (SyncObject& y : sy) {
+      const int p = FindByContactID(y.ContactID, pb), o = FindByContactID(y.ContactID, ol);
+      if (p == 0 || o == 0) {
+        y.Flag = "D";
+        SyncObject& survivor = p > 0 ? pb.Item(p) : o > 0 ? ol.Item(o) : y;
+        survivor.Flag = "D";
+        Log("... " + survivor.ContactName + " has been deleted from " +
+            (p > 0   ? "Outlook."
+             : o > 0 ? "the PhoneBook."
+                     : "both Outlook and the PhoneBook."));
+      }
+    }
+  }
+
+  void FlagNewIn(bool outlookSide) {
+    SyncSet& own = outlookSide ? ol : pb;
+    SyncSet& other = outlookSide ? pb : ol;
+    Log(outlookSide ? "Checking for new items in Outlook."
+                    : "Checking for new items in the PhoneBook.");
+    for (SyncObject& r : own) {
+      if (r.Flag != "D" && FindByContactID(r.ContactID, other) == 0) {
+        other.CloneNew(r);
+        Log("... " + r.ContactName + " is new to " + (outlookSide ? "the PhoneBook." : "Outlook."));
+      }
+      if (r.Flag != "D" && FindByContactID(r.ContactID, sy) == 0) {
+        sy.CloneNew(r);
+        Log("... " + r.ContactName + " is new to the sync database.");
+      }
+    }
+  }
+  // Both sides in turn; conflicts left open hold back their new sync records.
+  void Sides(void (Run::*side)(bool), const std::string& heading = "") {
+    if (!heading.empty()) {
+      Log(heading);
+    }
+    (this->*side)(true);
+    (this->*side)(false);
+    HoldBack();
+  }
+
+  void AssignSpeedDials() {
+    for (SyncObject& o : ol) {
+      for (auto [value, speed] : kEntries) {
+        if (o.Flag == "D" || (o.*value).empty() || !(o.*speed).empty())
+          continue;
+        const int p = FindByContactID(o.ContactID, pb), y = FindByContactID(o.ContactID, sy);
+        SyncObject* phone = p > 0 ? &pb.Item(p) : nullptr;
+        SyncObject* sync = y > 0 ? &sy.Item(y) : nullptr;
+        if (phone != nullptr && !(phone->*speed).empty()) {  // the phone's slot is adopted
+          o.*speed = phone->*speed;
+          if (sync != nullptr && sync->*speed != o.*speed) {
+            sync->*speed = o.*speed;
+            MarkM(sync);
+          }
+          continue;
+        }
+        o.*speed = Free(reference::FindSpeedDialOwner);
+        for (SyncObject* r : {phone, sync}) {
+          if (r != nullptr) {
+            r->*speed = (r->*value).empty() ? "" : o.*speed;
+            MarkM(r);
           }
         }
+      }
+    }
+  }
+
+  void FlagModifiedItems() {
+    Log("Checking for items that have been modified.");
+    for (SyncObject& y : sy) {
+      const int o = FindByContactID(y.ContactID, ol), p = FindByContactID(y.ContactID, pb);
+      if (y.Flag == "D")
+        continue;
+      if (o > 0 && !ContactsMatch(y, ol.Item(o))) {
+        MarkM(&pb.Item(p));
+        MarkM(&y);
+        Log("... " + y.ContactName + " has been modified in Outlook.");
+      }
+      if (p > 0 && !PhoneBookRecordMatches(pb.Item(p), y)) {
+        MarkM(&ol.Item(o));
+        if (y.Flag == "N") {  // took the Outlook data: ask now
+          MarkM(&pb.Item(p));
+        }
+        MarkM(&y);
+        Log("... " + y.ContactName + " has been modified in the PhoneBook.");
+      }
+    }
+  }
+
+  void SyncModifiedIn(bool outlookSide) {
+    SyncSet& own = outlookSide ? ol : pb;
+    SyncSet& other = outlookSide ? pb : ol;
+    const std::string mine = outlookSide ? "Outlook" : "PhoneBook";
+    const std::string theirs = outlookSide ? "PhoneBook" : "Outlook";
+    for (int k = 1; k <= own.Count(); ++k) {
+      if (own.Item(k).Flag != "M")
+        continue;
+      SyncObject& r = own.Item(k);
+      const int x = FindByContactID(r.ContactID, other), y = FindByContactID(r.ContactID, sy);
+      SyncObject& counterpart = other.Item(x);
+      SyncObject& sync = sy.Item(y);
+      SyncObject& phone = outlookSide ? counterpart : r;
+      SyncObject& card = outlookSide ? r : counterpart;
+      auto copy = [&](SyncObject& to, bool fromPhone, const std::string& toName) {
+        fromPhone ? CopyFromPhoneBook(to, phone) : CopyContact(to, card);
+        Log("... Information for " + r.ContactName + " has been copied from the " +
+            (fromPhone ? "PhoneBook" : "Outlook") + " data to the " + toName + " data.");
+      };
+      if (counterpart.Flag.empty()) {
+        if (!outlookSide && SpeedTagText(card) != SpeedTagText(phone)) {  // card's tags rewritten
+          ApplySpeedTagText(card, SpeedTagText(card));
+          card.Flag = "S";
+          Log("... The speed dial values for " + card.ContactName +
+              " will be modified in Outlook.");
+        }
+        copy(r, outlookSide, mine);
+        copy(sync, outlookSide, "sync");
+        r.Flag = "W";
+        Log("... " + r.ContactName + " will be modified in " +
+            (outlookSide ? "Outlook." : "the PhoneBook."));
+        Reconciled(sync);
+      } else if (!PhoneBookRecordMatches(phone, card)) {
+        HandOver(r.ContactName, outlookSide ? k : x, outlookSide ? x : k, y);
+      } else {
+        Log("... Identical changes have been detected in the " + mine + " data and the " + theirs +
+            " data.");
+        copy(sync, !outlookSide, "sync");
+        Reconciled(sync);
+      }
+    }
+  }
+
+  void SyncNewIn(bool outlookSide) {
+    SyncSet& own = outlookSide ? ol : pb;
+    SyncSet& other = outlookSide ? pb : ol;
+    for (int k = 1; k <= own.Count(); ++k) {
+      if (own.Item(k).Flag != "N")
+        continue;
+      SyncObject& r = own.Item(k);
+      const int x = FindByContactID(r.ContactID, other), y = FindByContactID(r.ContactID, sy);
+      SyncObject& counterpart = other.Item(x);
+      if (!counterpart.Flag.empty() &&
+          !PhoneBookRecordMatches(outlookSide ? counterpart : r, outlookSide ? r : counterpart)) {
+        HandOver(r.ContactName, outlookSide ? k : x, outlookSide ? x : k, y);
         continue;
       }
-      long long n = 1;
-      while (FindSpeedDialOwner(std::to_string(n), outlookSet) != 0 ||
-             FindSpeedDialOwner(std::to_string(n), phoneBookSet) != 0 ||
-             FindSpeedDialOwner(std::to_string(n), syncSet) != 0) {
-        ++n;
-      }
-      const std::string d = std::to_string(n);
-      o.*speed = d;
-      if (p != nullptr) {
-        p->*speed = p->*value != "" ? d : "";
-        if (p->Flag == "") {
-          p->Flag = "M";
-        }
-      }
-      if (s != nullptr) {
-        s->*speed = s->*value != "" ? d : "";
-        if (s->Flag == "") {
-          s->Flag = "M";
-        }
-      }
+      r.Flag = sy.Item(y).Flag = "C";
+      Log("... " + r.ContactName + " will be added to " +
+          (outlookSide ? "Outlook." : "the PhoneBook."));
+      Log("... " + sy.Item(y).ContactName + " will be added to the sync database.");
     }
   }
-}
-
-void FlagModifiedItems(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  LogFile log = OpenLog(context);
-  log.WriteLine("Checking for items that have been modified.");
-  for (SyncObject& s : context.state.SyncDatabaseSet) {
-    if (s.Flag == "D") {
-      continue;
-    }
-    const int ol = FindByContactID(s.ContactID, outlookSet);
-    const int pb = FindByContactID(s.ContactID, phoneBookSet);
-    const bool outlookUnchanged = ol > 0 ? ContactsMatch(s, outlookSet.Item(ol)) : false;
-    const bool phoneBookUnchanged =
-        pb > 0 ? PhoneBookRecordMatches(phoneBookSet.Item(pb), s) : false;
-    if (ol > 0 && !outlookUnchanged) {
-      if (phoneBookSet.Item(pb).Flag == "") {
-        phoneBookSet.Item(pb).Flag = "M";
-      }
-      if (s.Flag == "") {
-        s.Flag = "M";
-      }
-      log.WriteLine("... " + s.ContactName + " has been modified in Outlook.");
-    }
-    if (pb > 0 && !phoneBookUnchanged) {
-      if (outlookSet.Item(ol).Flag == "") {
-        outlookSet.Item(ol).Flag = "M";
-      }
-      if (s.Flag == "N" && phoneBookSet.Item(pb).Flag == "") {
-        phoneBookSet.Item(pb).Flag = "M";
-      }
-      if (s.Flag == "") {
-        s.Flag = "M";
-      }
-      log.WriteLine("... " + s.ContactName + " has been modified in the PhoneBook.");
-    }
-  }
-  log.Close();
-}
-
-namespace {
-
-void SyncFlagRule(SyncObject& s, LogFile& log) {
-  if (s.Flag == "N") {
-    s.Flag = "C";
-    log.WriteLine("... " + s.ContactName + " will be added to the sync database.");
-  } else {
-    s.Flag = "W";
-    log.WriteLine("... " + s.ContactName + " will be modified in the sync database.");
-  }
-}
-
-// Returns false when the dialog was closed without a choice.
-bool HandOver(RunContext& context, std::optional<LogFile>& log, const std::string& name, int ol,
-              int pb, int sy) {
-  RunState& state = context.state;
-  log->WriteLine("... Conflict detected for " + name);
-  log->Close();
-  log.reset();
-  state.ConflictOutlookIndex = ol;
-  state.ConflictPhoneBookIndex = pb;
-  state.ConflictSyncIndex = sy;
-  std::optional<ConflictAnswer> answer =
-      context.view.AskConflict({BoxesOf(state.OutlookSet.Item(state.ConflictOutlookIndex)),
-                                BoxesOf(state.PhoneBookSet.Item(state.ConflictPhoneBookIndex))});
-  context.StopIfQuitting();
-  if (answer) {
-    ApplyConflictChoice(context, *answer);
-  }
-  log.emplace(context.settings().LogPath, LogFile::Mode::Append);
-  return answer.has_value();
-}
-
-void HoldBack(RunContext& context, LogFile& log, const std::vector<int>& open) {
-  for (int sy : open) {
-    SyncObject& s = context.state.SyncDatabaseSet.Item(sy);
-    if (s.Flag == "N") {
-      s.Flag = "";
-      log.WriteLine("... " + s.ContactName +
-                    " will not be added to the sync database until its conflict is resolved.");
-    }
-  }
-}
+};
 
 }  // namespace
 
-void SyncModifiedItems(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  SyncSet& syncSet = context.state.SyncDatabaseSet;
-  std::optional<LogFile> log;
-  log.emplace(context.settings().LogPath, LogFile::Mode::Append);
-  log->WriteLine("Synchronizing modified items.");
-  std::vector<int> open;
+const std::array<void (*)(RunContext&), 7> kDecidingPhases = {
+    [](RunContext& c) { Run(c).AssignContactIDs(); },
+    [](RunContext& c) { Run(c).FlagDeletedItems(); },
+    [](RunContext& c) { Run(c).Sides(&Run::FlagNewIn); },
+    [](RunContext& c) { Run(c).AssignSpeedDials(); },
+    [](RunContext& c) { Run(c).FlagModifiedItems(); },
+    [](RunContext& c) { Run(c).Sides(&Run::SyncModifiedIn, "Synchronizing modified items."); },
+    [](RunContext& c) { Run(c).Sides(&Run::SyncNewIn, "Synchronizing new items."); }};
 
-  int k = 1;
-  for (SyncObject& o : outlookSet) {
-    if (o.Flag == "M") {
-      const int pb = FindByContactID(o.ContactID, phoneBookSet);
-      const int sy = FindByContactID(o.ContactID, syncSet);
-      SyncObject& p = phoneBookSet.Item(pb);
-      SyncObject& s = syncSet.Item(sy);
-      if (p.Flag == "") {
-        CopyFromPhoneBook(o, p);
-        log->WriteLine("... Information for " + o.ContactName +
-                       " has been copied from the PhoneBook data to the Outlook data.");
-        CopyFromPhoneBook(s, p);
-        log->WriteLine("... Information for " + o.ContactName +
-                       " has been copied from the PhoneBook data to the sync data.");
-        o.Flag = "W";
-        log->WriteLine("... " + o.ContactName + " will be modified in Outlook.");
-        SyncFlagRule(s, *log);
-      } else if (!PhoneBookRecordMatches(p, o)) {
-        if (!HandOver(context, log, o.ContactName, k, pb, sy)) {
-          open.push_back(sy);
-        }
-      } else {
-        log->WriteLine(
-            "... Identical changes have been detected in the Outlook data and the PhoneBook "
-            "data.");
-        CopyContact(s, o);
-        log->WriteLine("... Information for " + o.ContactName +
-                       " has been copied from the Outlook data to the sync data.");
-        SyncFlagRule(s, *log);
-      }
+int FindSpeedDialOwner(const std::string& speed, const SyncSet& set) {
+  int owner = 0;
+  for (int k = 1; k <= set.Count(); ++k) {
+    for (auto [value, slot] : kEntries) {
+      owner = set.Item(k).*slot == speed ? k : owner;
     }
-    ++k;
   }
-
-  k = 1;
-  for (SyncObject& p : phoneBookSet) {
-    if (p.Flag == "M") {
-      const int ol = FindByContactID(p.ContactID, outlookSet);
-      const int sy = FindByContactID(p.ContactID, syncSet);
-      SyncObject& o = outlookSet.Item(ol);
-      SyncObject& s = syncSet.Item(sy);
-      if (o.Flag == "") {
-        if (SpeedTagText(o) != SpeedTagText(p)) {
-          ApplySpeedTagText(o, SpeedTagText(o));
-          o.Flag = "S";
-          log->WriteLine("... The speed dial values for " + o.ContactName +
-                         " will be modified in Outlook.");
-        }
-        CopyContact(p, o);
-        log->WriteLine("... Information for " + p.ContactName +
-                       " has been copied from the Outlook data to the PhoneBook data.");
-        CopyContact(s, o);
-        log->WriteLine("... Information for " + p.ContactName +
-                       " has been copied from the Outlook data to the sync data.");
-        p.Flag = "W";
-        log->WriteLine("... " + p.ContactName + " will be modified in the PhoneBook.");
-        SyncFlagRule(s, *log);
-      } else if (!PhoneBookRecordMatches(p, o)) {
-        if (!HandOver(context, log, p.ContactName, ol, k, sy)) {
-          open.push_back(sy);
-        }
-      } else {
-        log->WriteLine(
-            "... Identical changes have been detected in the PhoneBook data and the Outlook "
-            "data.");
-        CopyFromPhoneBook(s, p);
-        log->WriteLine("... Information for " + p.ContactName +
-                       " has been copied from the PhoneBook data to the sync data.");
-        SyncFlagRule(s, *log);
-      }
-    }
-    ++k;
-  }
-  HoldBack(context, *log, open);
-  log->Close();
-}
-
-void SyncNewItems(RunContext& context) {
-  SyncSet& outlookSet = context.state.OutlookSet;
-  SyncSet& phoneBookSet = context.state.PhoneBookSet;
-  SyncSet& syncSet = context.state.SyncDatabaseSet;
-  std::optional<LogFile> log;
-  log.emplace(context.settings().LogPath, LogFile::Mode::Append);
-  log->WriteLine("Synchronizing new items.");
-  std::vector<int> open;
-
-  int k = 1;
-  for (SyncObject& o : outlookSet) {
-    if (o.Flag == "N") {
-      const int pb = FindByContactID(o.ContactID, phoneBookSet);
-      const int sy = FindByContactID(o.ContactID, syncSet);
-      SyncObject& p = phoneBookSet.Item(pb);
-      SyncObject& s = syncSet.Item(sy);
-      if (p.Flag != "" && !PhoneBookRecordMatches(p, o)) {
-        if (!HandOver(context, log, o.ContactName, k, pb, sy)) {
-          open.push_back(sy);
-        }
-      } else {
-        o.Flag = "C";
-        log->WriteLine("... " + o.ContactName + " will be added to Outlook.");
-        s.Flag = "C";
-        log->WriteLine("... " + s.ContactName + " will be added to the sync database.");
-      }
-    }
-    ++k;
-  }
-
-  k = 1;
-  for (SyncObject& p : phoneBookSet) {
-    if (p.Flag == "N") {
-      const int ol = FindByContactID(p.ContactID, outlookSet);
-      const int sy = FindByContactID(p.ContactID, syncSet);
-      SyncObject& o = outlookSet.Item(ol);
-      SyncObject& s = syncSet.Item(sy);
-      if (o.Flag != "" && !PhoneBookRecordMatches(p, o)) {
-        if (!HandOver(context, log, p.ContactName, ol, k, sy)) {
-          open.push_back(sy);
-        }
-      } else {
-        p.Flag = "C";
-        log->WriteLine("... " + p.ContactName + " will be added to the PhoneBook.");
-        s.Flag = "C";
-        log->WriteLine("... " + s.ContactName + " will be added to the sync database.");
-      }
-    }
-    ++k;
-  }
-  HoldBack(context, *log, open);
-  log->Close();
+  return owner;
 }
 
 }  // namespace twinbook::reference

@@ -1,97 +1,119 @@
-#include "stores/speed_tags.h"
+// The stores' pure text rules, as tables: speed dial tags, number masks,
+// what the phone keeps of a name, and the name prompt.
 
 #include <gtest/gtest.h>
+
+#include <array>
+
+#include "model/number_kinds.h"
+#include "stores/masking.h"
+#include "stores/name_prompt.h"
+#include "stores/phonebook_names.h"
+#include "stores/speed_tags.h"
 
 namespace twinbook {
 namespace {
 
-TEST(SpeedTagTextTest, OneTagPerNonEmptyNumberInCodeOrder) {
-  SyncObject r;
-  r.Work2Number = "5551000";
-  r.Work2Speed = "3";
-  r.HomeNumber = "5552000";
-  r.HomeSpeed = "7";
-  r.EmailAddress = "ann@example.com";
-  r.MobileSpeed = "4";  // the speed of an empty number is not carried
-  EXPECT_EQ(SpeedTagText(r), "W2:3,H:7,E:");
-
-  SyncObject all;
-  int speed = 1;
-  for (auto [number, speedField] : {std::pair{&SyncObject::EmailAddress, &SyncObject::EmailSpeed},
-                                    {&SyncObject::OtherNumber, &SyncObject::OtherSpeed},
-                                    {&SyncObject::PagerNumber, &SyncObject::PagerSpeed},
-                                    {&SyncObject::FaxNumber, &SyncObject::FaxSpeed},
-                                    {&SyncObject::MobileNumber, &SyncObject::MobileSpeed},
-                                    {&SyncObject::Work1Number, &SyncObject::Work1Speed},
-                                    {&SyncObject::HomeNumber, &SyncObject::HomeSpeed},
-                                    {&SyncObject::DCNumber, &SyncObject::DCSpeed},
-                                    {&SyncObject::Work2Number, &SyncObject::Work2Speed}}) {
-    all.*number = "x";
-    all.*speedField = std::to_string(speed++);
-  }
-  EXPECT_EQ(SpeedTagText(all), "W2:9,DC:8,H:7,W1:6,M:5,F:4,P:3,O:2,E:1");
-}
-
-// Applying a text to a record whose speeds all start as "old".
-struct ApplyCase {
-  const char* text;
-  std::vector<std::pair<std::string SyncObject::*, const char*>> changed;
-};
-
-TEST(ApplySpeedTagTextTest, SetsTheSpeedsOfTheTagsPresent) {
-  const std::vector<ApplyCase> cases = {
-      {"W2:3,H:7,E:",
-       {{&SyncObject::Work2Speed, "3"},
-        {&SyncObject::HomeSpeed, "7"},
-        {&SyncObject::EmailSpeed, "0"}}},
-      {"M:,P:4", {{&SyncObject::MobileSpeed, "0"}, {&SyncObject::PagerSpeed, "4"}}},
-      {"M:12 H:4", {{&SyncObject::MobileSpeed, "12"}, {&SyncObject::HomeSpeed, "4"}}},
-      {"m:12", {}},
-      {"M:012", {{&SyncObject::MobileSpeed, "12"}}},
-      {"M:000", {{&SyncObject::MobileSpeed, "0"}}},
-      {"", {}},
-      {"M: 5x,W1:  8", {{&SyncObject::MobileSpeed, "5"}, {&SyncObject::Work1Speed, "8"}}},
-      {"E:4,DC:3,O:2",
-       {{&SyncObject::EmailSpeed, "4"},
-        {&SyncObject::DCSpeed, "3"},
-        {&SyncObject::OtherSpeed, "2"}}},
-      // Only the first occurrence counts.
-      {"F:1,F:2", {{&SyncObject::FaxSpeed, "1"}}},
-      // What a general number parser would take is not a speed dial here.
-      {"M:0x1A,H:1e3,W1:inf,W2:3.9,F:-0",
-       {{&SyncObject::MobileSpeed, "0"},
-        {&SyncObject::HomeSpeed, "1"},
-        {&SyncObject::Work1Speed, "0"},
-        {&SyncObject::Work2Speed, "3"},
-        {&SyncObject::FaxSpeed, "0"}}},
-      // A sign belongs to the number, so a stored -1 reads back as -1.
-      {"P:-5,O:+07,DC:- 3",
-       {{&SyncObject::PagerSpeed, "-5"},
-        {&SyncObject::OtherSpeed, "7"},
-        {&SyncObject::DCSpeed, "0"}}},
-      {"M:123456789012345678901234567890",
-       {{&SyncObject::MobileSpeed, "123456789012345678901234567890"}}},
+// Each case: a text applied to speeds that all start as "old", and the tags
+// whose speed it changed.
+TEST(SpeedTagsTest, ApplyingATextSetsTheSpeedsOfItsTags) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"W2:3,H:7,E:", "W2:3,H:7,E:0"},
+      {"M:12 H:4", "H:4,M:12"},
+      {"m:12", ""},
+      {"M:012", "M:12"},
+      {"M: 5x,W1:\t 8", "W1:8,M:5"},
+      {"F:1,F:2", "F:1"},  // only the first counts
+      // What a general number parser would take is no speed dial here.
+      {"M:0x1A,H:1e3,W1:inf,W2:3.9,F:-0", "W2:3,H:1,W1:0,M:0,F:0"},
+      // A sign belongs to the number, so that a stored -1 reads back as -1.
+      {"P:-5,O:+07,DC:- 3", "DC:0,P:-5,O:7"},
+      {"M:123456789012345678901234567890", "M:123456789012345678901234567890"},
   };
-  for (const ApplyCase& c : cases) {
+  for (const auto& [text, changed] : cases) {
     SyncObject record;
-    for (auto speed : {&SyncObject::Work2Speed, &SyncObject::DCSpeed, &SyncObject::HomeSpeed,
-                       &SyncObject::Work1Speed, &SyncObject::MobileSpeed, &SyncObject::FaxSpeed,
-                       &SyncObject::PagerSpeed, &SyncObject::OtherSpeed, &SyncObject::EmailSpeed}) {
-      record.*speed = "old";
+    for (const NumberKind& kind : NumberKinds()) {
+      record.*kind.speed = "old";
     }
-    record.MobileNumber = "555";
-    SyncObject expected = record;
-    for (const auto& [field, value] : c.changed) {
-      expected.*field = value;
+    ApplySpeedTagText(record, text);
+    std::string tags;
+    for (const NumberKind& kind : NumberKinds()) {
+      if (record.*kind.speed != "old") {
+        tags += (tags.empty() ? "" : ",") + std::string(kind.tag) + record.*kind.speed;
+      }
     }
-    ApplySpeedTagText(record, c.text);
-    EXPECT_EQ(record, expected) << c.text;
+    EXPECT_EQ(tags, changed) << text;
   }
 }
 
-TEST(SpeedTagValueTest, AbsentTagHasNoValue) {
-  EXPECT_EQ(SpeedTagValue("H:", "M:1,W1:2"), std::nullopt);
-  EXPECT_EQ(SpeedTagValue("H:", "M:1,H:"), "0");
+// Each case: a number and its masks in styles 2, 3 and 4; styles 0, 1 and 5
+// leave every number as it is. Positions count characters, not bytes.
+TEST(MaskPhoneNumberTest, FormatsByLengthAndStyle) {
+  const std::array<std::string, 4> cases[] = {
+      {"abcdefg", "abc-defg", "abc-defg", "abc.defg"},
+      {"abcdefghij", "(abc) def-ghij", "abc-def-ghij", "abc.def.ghij"},
+      {"abcdefghijk", "a (bcd) efg-hijk", "a-bcd-efg-hijk", "a.bcd.efg.hijk"},
+      {"é2345678901", "é (234) 567-8901", "é-234-567-8901", "é.234.567.8901"},
+      {"123456", "123456", "123456", "123456"},
+      {"12345678", "12345678", "12345678", "12345678"},
+      {"123456789012", "123456789012", "123456789012", "123456789012"},
+      {"", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    for (std::uint8_t style : {0, 1, 2, 3, 4, 5}) {
+      EXPECT_EQ(MaskPhoneNumber(c[0], style), style >= 2 && style <= 4 ? c[style - 1] : c[0])
+          << int(style) << " " << c[0];
+    }
+  }
+}
+
+// New rows hold what the phone keeps of a name: 22 characters, no UTF-8
+// sequence cut, and read back as the same name.
+TEST(PhoneBookNameTest, KeepsTheFirst22CharactersWithoutCuttingOne) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Alexandria Montgomery-Smythe Jr", "Alexandria Montgomery-"},
+      {"Zoë Ångström-Hallberg Senior", "Zoë Ångström-Hallberg "},
+      {"abcdefghijklmnopqrstu€vw", "abcdefghijklmnopqrstu€"},
+      {"abcdefghijklmnopqrstuv€", "abcdefghijklmnopqrstuv"},
+  };
+  for (const auto& [name, kept] : cases) {
+    EXPECT_EQ(PhoneBookName(name), kept) << name;
+    EXPECT_TRUE(SamePhoneBookName(kept, name)) << name;
+  }
+}
+
+TEST(NamePromptTest, TheRequiredBoxesFollowTheNameField) {
+  const std::string fileAs = "The 'New File As' and 'New File As' fields must each have a value.";
+  const std::string full = "The 'New File As' and 'New Full Name' fields must each have a value.";
+  const std::vector<std::tuple<std::string, NameValues, std::optional<std::string>>> cases = {
+      {"File As", {"", "", "", "Doe, Ann"}, std::nullopt},
+      {"File As", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
+      {"Full Name", {"Ann", "Doe", "", "Doe, Ann"}, full},
+      {"Full Name", {"Ann", "Doe", "Ann Doe", ""}, full},
+      {"Full Name", {"", "", " ", " "}, std::nullopt},
+      // The prompt has no nickname box: New File As alone, as for File As.
+      {"Nickname", {"", "", "", "Doe, Ann"}, std::nullopt},
+      {"Nickname", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
+      {"full name", {"", "", "", "Doe, Ann"}, std::nullopt},  // letter case counts
+  };
+  for (const auto& [nameField, typed, message] : cases) {
+    EXPECT_EQ(CheckNewName(typed, nameField), message) << nameField << " " << typed.FullName;
+  }
+}
+
+// The new name goes into the box of the name field, over the current names
+// or, for a contact about to be created, alone.
+TEST(NamePromptTest, TheProposalPutsTheNewNameInTheBoxOfTheNameField) {
+  const NameValues current{"Ann", "Doe", "Ann Doe", "Doe, Ann"};
+  const std::vector<std::tuple<std::string, NameValues, NameValues>> cases = {
+      {"File As", {"Ann", "Doe", "Ann Doe", "Smith, Ann"}, {"", "", "", "Smith, Ann"}},
+      {"Full Name", {"Ann", "Doe", "Smith, Ann", "Doe, Ann"}, {"", "", "Smith, Ann", ""}},
+      {"Nickname", current, {}},
+  };
+  for (const auto& [nameField, updated, created] : cases) {
+    EXPECT_EQ(ProposeNewName(nameField, "Smith, Ann", current), updated) << nameField;
+    EXPECT_EQ(ProposeNewName(nameField, "Smith, Ann", NameValues{}), created) << nameField;
+  }
 }
 
 }  // namespace

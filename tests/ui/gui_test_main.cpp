@@ -3,22 +3,17 @@
 #include <QApplication>
 #include <QTimer>
 
-namespace {
-
 // A test that ends the program (Quit) leaves Qt's quit mark set, and every
-// event loop started afterwards, such as a dialog's, would end at once.
-// Running the application's own loop once clears the mark for the next test.
-class ClearQuitAfterEachTest : public ::testing::EmptyTestEventListener {
+// event loop started afterwards would end at once: running the application's
+// own loop once after each test clears it.
+struct ClearQuitAfterEachTest : ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo&) override {
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
   }
 };
 
-}  // namespace
-
-// GUI tests need one QApplication for the whole process; the offscreen
-// platform (set by CTest) needs no display.
+// One QApplication for the whole process; the offscreen platform needs no display.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

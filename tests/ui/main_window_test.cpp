@@ -4,398 +4,238 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest/QTest>
 
-#include <filesystem>
-
-#include "data_setup.h"
 #include "engine/start_sync.h"
-#include "environment/activity_log.h"
 #include "environment/app_info.h"
 #include "gui_test_support.h"
-#include "platform/qt/qt_process_launcher.h"
-#include "platform/sqlite/sqlite_database.h"
-#include "platform/vcard/vcard_contact_store.h"
-#include "stores/fake_contacts.h"
-#include "support/fake_platform.h"
-#include "support/temp_dir.h"
+#include "support/store_files.h"
 #include "ui/about_dialog.h"
 
-namespace twinbook {
+namespace twinbook::testing {
 namespace {
 
-using testing::AnswerMessageBox;
-using testing::Child;
-using testing::FakePlatform;
-using testing::IdlePhases;
-using testing::StatusOf;
-using testing::TempDir;
-using testing::WhenModal;
-namespace fs = std::filesystem;
-
-int VisibleLabelsOf(const MainWindow& window) {
-  int visible = 0;
-  for (const PhaseInfo& info : kPhases) {
-    for (std::string_view name : {info.startLabel, info.doneLabel}) {
-      QLabel* label = window.findChild<QLabel*>(QString::fromUtf8(name.data(), name.size()));
-      EXPECT_NE(label, nullptr) << name;
-      if (label != nullptr && label->isVisible()) {
-        ++visible;
+// The real window over real files: the sample Data folder the run script
+// prepares, the SQLite and vCard stores, its dialogs answered as a user would.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() { window.show(); }
+  int VisibleLabels() {
+    int visible = 0;
+    for (const PhaseInfo& info : kPhases) {
+      for (std::string_view name : {info.startLabel, info.doneLabel}) {
+        visible += Child<QLabel>(&window, std::string(name).c_str())->isVisible();
       }
     }
+    return visible;
   }
-  return visible;
-}
+  // The status line and how many phase labels show.
+  QString State() { return StatusOf(window) + " " + QString::number(VisibleLabels()); }
+  void Click(const char* button) { Child<QPushButton>(&window, button)->click(); }
+  void Trigger(const char* action) { Child<QAction>(&window, action)->trigger(); }
 
-// A log in a temporary folder and no PhoneBook Manager around runs.
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fake.settings.Set("LogPath", log);
-    fake.settings.Set("PMBefore", "False");
-    fake.settings.Set("PMAfter", "False");
-  }
-
-  TempDir dir;
-  const std::string log = dir / "SyncLog.txt";
-  FakePlatform fake;
-};
-
-class MainWindowTest : public WindowTest {
- protected:
-  QString StatusText() { return StatusOf(window); }
-  int VisibleLabels() { return VisibleLabelsOf(window); }
-
-  RunState state{"/opt/tb"};
-  MainWindow window{state, fake.platform};
-};
-
-TEST_F(MainWindowTest, OpensIdleWithItsControlsAndMenus) {
-  window.show();
-  EXPECT_EQ(window.objectName(), "TwinbookStart");
-  EXPECT_TRUE(window.windowTitle().startsWith("Twinbook - "));
-  EXPECT_EQ(StatusText(), "Status: Idle");
-  EXPECT_EQ(VisibleLabels(), 0);
-  EXPECT_EQ(window.findChild<QPushButton*>("Start")->text(), "Start");
-  EXPECT_EQ(window.findChild<QPushButton*>("QuitSync")->text(), "Quit");
-  for (const auto& [name, caption] :
-       std::vector<std::pair<QString, QString>>{{"PhoneBookManager", "iDEN PhoneBook Manager"},
-                                                {"Synchronize", "Synchronize"},
-                                                {"Quit", "Quit"},
-                                                {"Inclusion", "Inclusion Report"},
-                                                {"Settings", "Options"},
-                                                {"AboutTwinbook", "About Twinbook"}}) {
-    QAction* action = window.findChild<QAction*>(name);
-    ASSERT_NE(action, nullptr) << name.toStdString();
-    EXPECT_EQ(action->text(), caption);
-  }
-}
-
-// The real window over real files: the sample Data folder that the run
-// script prepares, with the SQLite and vCard stores.
-class SampleDataWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InstallSampleData(data);
-    settings.PointAtDataFolder(data);
-  }
-
-  TempDir dir;
-  const std::string data = dir / "Data";
-  SqliteDatabaseEngine databases;
-  VCardContactStore contacts;
-  testing::MemorySettingsStore settings;
-  testing::FakeLauncher launcher;
-  Platform platform{databases, contacts, settings, launcher};
-  RunState state{dir.path().string()};
-  MainWindow window{state, platform};
-  QObject owner;
-};
-
-TEST_F(SampleDataWindowTest, PressingStartRunsEveryPhaseAndAsksAboutTheConflict) {
-  window.show();
-  int conflicts = 0;
-  std::function<void(QWidget*)> keepOutlook = [&](QWidget* dialog) {
-    ++conflicts;
-    Child<QPushButton>(dialog, "KeepOutlook")->click();
-  };
-  WhenModal(&owner, "TwinbookConflict", keepOutlook);
-  // The four PhoneBook contacts new to the desktop are each created through
-  // the name prompt, which comes filled and is confirmed as it is.
-  int prompts = 0;
-  std::function<void(QWidget*)> confirmName = [&](QWidget* dialog) {
-    if (++prompts < 4) {
-      WhenModal(&owner, "NamePrompt", confirmName);
-    }
-    Child<QPushButton>(dialog, "NameOK")->click();
-  };
-  WhenModal(&owner, "NamePrompt", confirmName);
-  QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
-  EXPECT_EQ(conflicts, 1);
-  EXPECT_EQ(prompts, 4);
-  EXPECT_EQ(StatusOf(window), "Status: Synchronization complete.");
-  EXPECT_EQ(VisibleLabelsOf(window), 26);
-  std::vector<std::string> lines = testing::ReadCrLfLines(data + "/SyncLog.txt");
-  EXPECT_EQ(lines.at(0), TitleAndVersionLine());
-  EXPECT_EQ(lines.at(2), "Activity Log");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "... Conflict detected for Brennan, Thomas"),
-            lines.end());
-}
-
-TEST_F(MainWindowTest, QuitDuringTheManagerWaitEndsTheRunWritingNothing) {
-  testing::WriteFile(log, "the previous run\r\n");
-  fake.settings.Set("PMBefore", "True");
-  fake.launcher.waitsBeforeExit = 1000000;
-  window.show();
-  QTimer::singleShot(50, &window, [this] {
-    QTest::mouseClick(window.findChild<QPushButton*>("QuitSync"), Qt::LeftButton);
-  });
-  window.StartSyncClicked();
-  EXPECT_TRUE(window.QuitRequested());
-  EXPECT_EQ(StatusText(), "Status: Waiting for PhoneBook Manager . . .");
-  EXPECT_EQ(testing::ReadFile(log), "the previous run\r\n");
-  EXPECT_EQ(VisibleLabels(), 0);
-}
-
-// The window of a test whose runs must not depend on what the phases do with
-// the stores: its phases do nothing, so a run always completes.
-class IdleRunWindowTest : public WindowTest {
- protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    fake.settings.Set("ContactsPath", kContacts);
-    contacts.folders[kContacts];
-    ResetSyncState(state, fake.settings);
-    window.show();
-  }
-  void Trigger(const char* action) { window.findChild<QAction*>(action)->trigger(); }
-  QString StatusText() { return StatusOf(window); }
-  int VisibleLabels() { return VisibleLabelsOf(window); }
-  // Fails the test if a message box shows up (and answers it).
-  void ExpectNoMessageBox() {
-    WhenModal(&owner, "TwinbookMessage", [](QWidget* box) {
-      ADD_FAILURE() << "unexpected message box";
-      box->close();
-    });
-  }
-
-  const std::string kContacts = "/home/ann/Contacts";
-  testing::FakeContactStore contacts;
-  Platform platform{fake.databases, contacts, fake.settings, fake.launcher};
-  RunState state{dir.path().string()};
-  MainWindow window{state, platform, nullptr, IdlePhases()};
+  StoreFiles f = StoreFiles::WithSampleData();
+  MainWindow window{f.state, f.platform};
   QObject owner;
   std::vector<std::string> messages;
 };
 
-TEST_F(IdleRunWindowTest, InclusionReportAfterARunResetsTheStatusButNotTheLabels) {
-  using P = ContactProperty;
-  contacts.Add(kContacts, "a.vcf", {{P::FileAs, "Adams"}, {P::User2, "yes"}});
-  contacts.Add(kContacts, "b.vcf", {{P::FileAs, "Baker"}, {P::User2, "no"}});
-  QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
-  ASSERT_EQ(StatusText(), "Status: Synchronization complete.");
-  ASSERT_EQ(VisibleLabels(), 26);
+// Four PhoneBook contacts new to the desktop come through the name prompt,
+// confirmed as proposed; Brennan's mobile differs on the two sides and the
+// desktop's is kept. Then the menus: the report, the About box, the manager.
+TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusWork) {
+  EXPECT_EQ(State(), "Status: Idle 0");
+  std::vector<QString> asked;
+  std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
+    asked.push_back(dialog->objectName());
+    if (asked.size() < 5)
+      WhenModal(&owner, {}, answer);
+    Child<QPushButton>(dialog, asked.back() == "NamePrompt" ? "NameOK" : "KeepOutlook")->click();
+  };
+  WhenModal(&owner, {}, answer);
+  QTest::mouseClick(Child<QPushButton>(&window, "Start"), Qt::LeftButton);
+  EXPECT_EQ(asked, (std::vector<QString>{"TwinbookConflict", "NamePrompt", "NamePrompt",
+                                         "NamePrompt", "NamePrompt"}));
+  EXPECT_EQ(State(), QString(kStatusComplete) + " 26");
+  const std::vector<std::string> log = f.LogLines();
+  EXPECT_EQ(log.at(0) + log.at(2), TitleAndVersionLine() + "Activity Log");
+  EXPECT_NE(std::find(log.begin(), log.end(), "... Conflict detected for Brennan, Thomas"),
+            log.end());
+  EXPECT_EQ(f.CardNamed("Brennan, Thomas").value()["MobileTelephoneNumber"], "(312) 555-0199");
+  const auto rows = f.PhoneBookRows();
+  EXPECT_NE(std::find(rows.begin(), rows.end(),
+                      PhoneBookRow{"2", "Brennan, Thomas", "3125550199", "4", "5", "6"}),
+            rows.end());
 
+  // The Inclusion Report, while the status says so; the labels stay.
   QString statusWhileWriting;
-  AnswerMessageBox(&owner, messages, [&] { statusWhileWriting = StatusText(); });
+  AnswerMessageBox(&owner, messages, [&] { statusWhileWriting = StatusOf(window); });
   Trigger("Inclusion");
-
-  const std::string report = dir / "InclusionReport.txt";
-  EXPECT_EQ(messages,
-            std::vector<std::string>{"The Inclusion Report has been written to " + report});
   EXPECT_EQ(statusWhileWriting, "Status: Creating Inclusion Report . . .");
-  EXPECT_EQ(StatusText(), "Status: Idle");
-  EXPECT_EQ(VisibleLabels(), 26);
-  EXPECT_EQ(testing::ReadCrLfLines(report),
-            (std::vector<std::string>{TitleAndVersionLine(), kNotice, "Inclusion Report", "",
-                                      "Included Contacts:", "     Adams", "",
-                                      "Excluded Contacts:", "     Baker"}));
-  EXPECT_EQ(contacts.saves, 0);
-}
-
-TEST_F(IdleRunWindowTest, AnEmptyFolderGivesNoReportAndNoMessage) {
-  ExpectNoMessageBox();
-  Trigger("Inclusion");
-  EXPECT_EQ(StatusText(), "Status: Idle");
-  EXPECT_FALSE(fs::exists(dir / "InclusionReport.txt"));
-}
-
-TEST_F(IdleRunWindowTest, AReportErrorIsShownAndTheStatusReturnsToIdle) {
-  using P = ContactProperty;
-  contacts.Add(kContacts, "a.vcf", {{P::FileAs, "Adams"}, {P::User2, "yes"}});
-  contacts.Add(kContacts, "broken.vcf", {}).unreadable = true;
+  EXPECT_EQ(State(), "Status: Idle 26");
+  EXPECT_EQ(ReadCrLfLines(f.data + "/InclusionReport.txt").at(4), "Included Contacts:");
+  WriteFile(f.contactsPath + "/broken.vcf", "no card");
   AnswerMessageBox(&owner, messages);
   Trigger("Inclusion");
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "The Inclusion Report could not be written: Cannot read " + kContacts +
-                             "/broken.vcf: not a vCard");
-  EXPECT_EQ(StatusText(), "Status: Idle");
-}
 
-TEST_F(IdleRunWindowTest, AboutBox) {
+  // The About box, one at most, with the log's title and version.
+  Trigger("AboutTwinbook");
   Trigger("AboutTwinbook");
   AboutDialog* about = window.about();
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(about->objectName(), "AboutSync");
-  EXPECT_EQ(about->windowTitle(), "About Twinbook");
-  EXPECT_FALSE(about->isModal());
-  EXPECT_TRUE(about->isVisible());
-  EXPECT_EQ(about->parentWidget(), &window);
-  EXPECT_EQ(Child<QLabel>(about, "lblTitle")->text(), "Twinbook");
-  EXPECT_EQ(Child<QLabel>(about, "lblDescription")->text(),
-            "This program executes a bidirectional synchronization between the iDEN PhoneBook "
-            "Manager database and Outlook Contacts.");
-  EXPECT_FALSE(Child<QLabel>(about, "lblNotice")->text().isEmpty());
-  EXPECT_EQ(Child<QPushButton>(about, "cmdOK")->text(), "OK");
-
-  // The same title and version as the head of the log.
-  QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
-  const std::string head = testing::ReadCrLfLines(log).at(0);
-  const QString version = Child<QLabel>(about, "lblVersion")->text();
-  ASSERT_TRUE(version.startsWith("Version "));
-  EXPECT_EQ(head, "Twinbook, version: " + version.mid(8).toStdString());
-
-  Trigger("AboutTwinbook");
-  EXPECT_EQ(window.findChildren<AboutDialog*>().size(), 1);
+  ASSERT_EQ(window.findChildren<AboutDialog*>(), QList<AboutDialog*>{about});
+  EXPECT_EQ("Twinbook, version: " + Child<QLabel>(about, "lblVersion")->text().mid(8).toStdString(),
+            log.at(0));
   Child<QPushButton>(about, "cmdOK")->click();
-  testing::FlushDeletes();
+  FlushDeletes();
   EXPECT_EQ(window.about(), nullptr);
-}
 
-TEST_F(IdleRunWindowTest, TheManagerMenuStartsItAlongside) {
-  ExpectNoMessageBox();
+  // The manager menu starts it alongside, or says it could not.
   Trigger("PhoneBookManager");
-  EXPECT_EQ(fake.launcher.startedDetached, std::vector<std::string>{dir / "idenpm.exe"});
-  EXPECT_TRUE(fake.launcher.started.empty());
-  EXPECT_EQ(StatusText(), "Status: Idle");
-}
-
-TEST_F(IdleRunWindowTest, AManagerThatCannotBeStartedFromTheMenuIsReported) {
-  fake.launcher.canStart = false;
+  EXPECT_EQ(f.launcher.startedDetached, std::vector<std::string>{f.dir / "idenpm.exe"});
+  f.launcher.canStart = false;
   AnswerMessageBox(&owner, messages);
   Trigger("PhoneBookManager");
-  EXPECT_EQ(messages, std::vector<std::string>{"The PhoneBook Manager could not be started: " +
-                                               (dir / "idenpm.exe")});
+  EXPECT_EQ(messages,
+            (std::vector<std::string>{
+                "The Inclusion Report has been written to " + (f.data + "/InclusionReport.txt"),
+                "The Inclusion Report could not be written: Contact card " + f.contactsPath +
+                    "/broken.vcf is not a readable vCard: no vCard: line 1 is not BEGIN:VCARD",
+                "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe")}));
 }
 
-TEST_F(IdleRunWindowTest, TheReportDuringARunLeavesTheRunItsStatus) {
-  fake.settings.Set("PMBefore", "True");
-  fake.launcher.waitsBeforeExit = 3;
+// Quit ends a run at once wherever it is, and it writes nothing more; Start
+// or a report during a run leave the run alone.
+TEST_F(MainWindowTest, QuitDuringTheManagerWait) {
+  const auto before = f.Snapshot();
+  f.settings.Set("PMBefore", "True");
+  f.launcher.waitsBeforeExit = 1000000;
   QString statusAfterReport;
   QTimer::singleShot(0, &owner, [&] {
-    ExpectNoMessageBox();
+    Click("Start");
     Trigger("Inclusion");
-    statusAfterReport = StatusText();
+    statusAfterReport = StatusOf(window);
   });
+  QTimer::singleShot(50, &owner, [&] { Click("QuitSync"); });
   window.StartSyncClicked();
+  EXPECT_TRUE(window.QuitRequested());
+  EXPECT_EQ(f.launcher.started.size(), 1u);
   EXPECT_EQ(statusAfterReport, "Status: Waiting for PhoneBook Manager . . .");
-  EXPECT_EQ(StatusText(), "Status: Synchronization complete.");
+  EXPECT_EQ(State(), statusAfterReport + " 0");
+  auto after = f.Snapshot();
+  after.erase("InclusionReport.txt");
+  EXPECT_TRUE(after == before);
 }
 
-TEST_F(IdleRunWindowTest, StartDuringARunDoesNotStartASecondOne) {
-  fake.settings.Set("PMBefore", "True");
-  fake.launcher.waitsBeforeExit = 3;
-  bool clicked = false;
-  QTimer::singleShot(0, &owner, [&] {
-    clicked = true;
-    QTest::mouseClick(window.findChild<QPushButton*>("Start"), Qt::LeftButton);
-  });
+TEST_F(MainWindowTest, QuitDuringADialog) {
+  WhenModal(&owner, "TwinbookConflict", [&](QWidget*) { Click("QuitSync"); });
   window.StartSyncClicked();
-  EXPECT_TRUE(clicked);
-  EXPECT_EQ(fake.launcher.started.size(), 1u);
-  EXPECT_EQ(StatusText(), "Status: Synchronization complete.");
+  EXPECT_NE(StatusOf(window), kStatusComplete);
+  EXPECT_EQ(f.Cards().size(), 6u);
+  EXPECT_EQ(window.AskConflict({}), std::nullopt);  // no dialog once quitting
 }
 
-// The run waits for a real program, and the window keeps handling its events.
-class ManagerWaitTest : public IdleRunWindowTest {
- protected:
-  void SetUp() override {
-    IdleRunWindowTest::SetUp();
-    window.hide();
-  }
-  void WriteManager(const std::string& body) {
-    testing::WriteFile(dir / "idenpm.exe", "#!/bin/sh\n" + body);
-    fs::permissions(dir / "idenpm.exe", fs::perms::owner_all);
-  }
-  QtProcessLauncher realLauncher;
-  Platform realPlatform{fake.databases, contacts, fake.settings, realLauncher};
-  RunState realState{dir.path().string()};
-  MainWindow realWindow{realState, realPlatform, nullptr, IdlePhases()};
-};
-
-TEST_F(ManagerWaitTest, TheRunWaitsWhileTheWindowHandlesEvents) {
-  // The manager ends only once the test's timer has fired, which it can do
-  // only if the window handles events during the wait.
-  WriteManager(
-      "here=\"$(dirname \"$0\")\"\n"
-      "i=0\n"
-      "while [ ! -e \"$here/go\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
-      "touch \"$here/ended\"\n");
-  fake.settings.Set("PMBefore", "True");
-  realWindow.show();
-  bool fired = false;
-  bool logWrittenBeforeTheManagerEnded = true;
-  QTimer::singleShot(0, &owner, [&] {
-    fired = true;
-    logWrittenBeforeTheManagerEnded = fs::exists(log);
-    testing::WriteFile(dir / "go", "");
-  });
-  realWindow.StartSyncClicked();
-  EXPECT_TRUE(fired);
-  EXPECT_FALSE(logWrittenBeforeTheManagerEnded);
-  EXPECT_TRUE(fs::exists(dir / "ended"));
-  EXPECT_EQ(StatusOf(realWindow), "Status: Synchronization complete.");
-  EXPECT_EQ(testing::ReadCrLfLines(log).at(2), "Activity Log");
-}
-
-// A run that asks the user in the middle, as the reconciling phases do.
-std::optional<ConflictAnswer> gAnswer;
-void AskInTheMiddle(RunContext& context) {
+// Each box, "ol" or "pb" before its name, shows its own field of its side; the
+// user edits both sides and empties a box, and the button pressed hands on its
+// side's boxes as they are then. Closing, or quitting while open, answers nothing.
+TEST_F(MainWindowTest, TheConflictButtonsHandOnTheBoxesOfTheirSide) {
+  // clang-format off
+  const std::pair<const char*, std::string ConflictBoxes::*> boxes[] = {
+      {"Name", &ConflictBoxes::ContactName}, {"Work2", &ConflictBoxes::Work2Number},
+      {"Work2Speed", &ConflictBoxes::Work2Speed}, {"DirectConnect", &ConflictBoxes::DCNumber},
+      {"DCSpeed", &ConflictBoxes::DCSpeed}, {"Home", &ConflictBoxes::HomeNumber},
+      {"HomeSpeed", &ConflictBoxes::HomeSpeed}, {"Work1", &ConflictBoxes::Work1Number},
+      {"Work1Speed", &ConflictBoxes::Work1Speed}, {"Mobile", &ConflictBoxes::MobileNumber},
+      {"MobileSpeed", &ConflictBoxes::MobileSpeed}, {"Fax", &ConflictBoxes::FaxNumber},
+      {"FaxSpeed", &ConflictBoxes::FaxSpeed}, {"Pager", &ConflictBoxes::PagerNumber},
+      {"PagerSpeed", &ConflictBoxes::PagerSpeed}, {"Other", &ConflictBoxes::OtherNumber},
+      {"OtherSpeed", &ConflictBoxes::OtherSpeed}, {"Email", &ConflictBoxes::EmailAddress},
+      {"EmailSpeed", &ConflictBoxes::EmailSpeed}};
+  // clang-format on
   ConflictQuestion question;
-  question.outlook.ContactName = "Outlook name";
-  question.phoneBook.ContactName = "PhoneBook name";
-  gAnswer = context.view.AskConflict(question);
-  context.StopIfQuitting();
-  LogFile log(context.settings().LogPath, LogFile::Mode::Append);
-  log.WriteLine("after the dialog");
-  log.Close();
-}
-
-const PhaseRoutines& AskingPhases() {
-  static const PhaseRoutines routines = [] {
-    PhaseRoutines r = IdlePhases();
-    r.phases[static_cast<size_t>(Phase::SyncingModified)] = AskInTheMiddle;
-    return r;
-  }();
-  return routines;
-}
-
-class AskingRunTest : public WindowTest {
- protected:
-  void SetUp() override {
-    WindowTest::SetUp();
-    ResetSyncState(state, fake.settings);
-    gAnswer.reset();
-    asking.show();
+  for (const auto& [stem, field] : boxes) {
+    question.outlook.*field = "desktop " + std::string(stem);
+    question.phoneBook.*field = "phone " + std::string(stem);
   }
-  RunState state{"/opt/tb"};
-  MainWindow asking{state, fake.platform, nullptr, AskingPhases()};
-  QObject owner;
-};
+  for (const std::string button : {"KeepOutlook", "KeepPhoneBook", "close", "quit"}) {
+    WhenModal(&owner, "TwinbookConflict", [&](QWidget* dialog) {
+      EXPECT_EQ(dialog->windowTitle(), "Conflict");
+      for (const auto& [stem, field] : boxes) {
+        for (const auto& [side, values] :
+             {std::pair{"ol", question.outlook}, {"pb", question.phoneBook}}) {
+          auto* box = Child<QLineEdit>(dialog, (side + std::string(stem)).c_str());
+          EXPECT_EQ(box->text().toStdString(), values.*field);
+          box->setText(std::string(stem) == "DCSpeed" ? "" : side + QString(stem));
+        }
+      }
+      if (button == "quit")
+        return window.RequestQuit();
+      button == "close" ? void(dialog->close())
+                        : Child<QPushButton>(dialog, button.c_str())->click();
+    });
+    const std::optional<ConflictAnswer> answer = window.AskConflict(question);
+    ASSERT_EQ(answer.has_value(), button.starts_with("Keep")) << button;
+    const std::string side = button == "KeepOutlook" ? "ol" : "pb";
+    EXPECT_TRUE(!answer || answer->keep == (side == "ol" ? ConflictAnswer::Keep::Outlook
+                                                         : ConflictAnswer::Keep::PhoneBook));
+    for (const auto& [stem, field] : boxes) {
+      const std::string kept = std::string(stem) == "DCSpeed" ? "" : side + stem;
+      EXPECT_TRUE(!answer || answer->values.*field == kept) << stem;
+    }
+  }
+}
 
-TEST_F(AskingRunTest, QuitDuringTheDialogEndsTheRunWritingNothingMore) {
-  WhenModal(&owner, "TwinbookConflict", [this](QWidget*) {
-    QTest::mouseClick(asking.findChild<QPushButton*>("QuitSync"), Qt::LeftButton);
-  });
-  asking.StartSyncClicked();
-  EXPECT_TRUE(asking.QuitRequested());
-  EXPECT_FALSE(gAnswer.has_value());
-  std::vector<std::string> lines = testing::ReadCrLfLines(log);
-  EXPECT_EQ(std::find(lines.begin(), lines.end(), "after the dialog"), lines.end());
-  EXPECT_NE(StatusOf(asking), "Status: Synchronization complete.");
+// The name prompt comes filled with the proposal. OK hands on the boxes as
+// typed once the File As box and the one of the name field matched hold
+// anything; else a message says which must, and the prompt stays as typed.
+TEST_F(MainWindowTest, TheNamePromptHandsOnTheNamesOnceTheRequiredBoxesHoldAValue) {
+  const char* const names[] = {"NewFirst", "NewLast", "NewFull", "NewFile"};
+  std::string NameValues::*const fields[] = {&NameValues::FirstName, &NameValues::LastName,
+                                             &NameValues::FullName, &NameValues::FileAs};
+  const auto shown = [&](QWidget* prompt) {
+    NameValues values;
+    for (int i = 0; i < 4; ++i)
+      values.*fields[i] = Child<QLineEdit>(prompt, names[i])->text().toStdString();
+    return values;
+  };
+  const std::string fileAs = "The 'New File As' and 'New File As' fields must each have a value.";
+  const std::string full = "The 'New File As' and 'New Full Name' fields must each have a value.";
+  const std::tuple<std::string, NameValues, std::string> cases[] = {
+      // no message: accepted
+      {"File As", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
+      {"File As", {"", "", "", " "}, ""},
+      {"Full Name", {"Ann", "Doe", "", "Doe, Ann"}, full},
+      {"Full Name", {"", "", " ", " "}, ""},
+      {"Nickname", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
+      {"Nickname", {"", "", "", "Annie"}, ""},
+      {"quit", {}, ""}};
+  const NameValues proposal{"Ann", "Doe", "Ann Doe", "Smith, Ann"};
+  for (const auto& [nameField, typed, message] : cases) {
+    std::vector<std::string> messages;
+    WhenModal(&owner, "NamePrompt", [&](QWidget* prompt) {
+      EXPECT_EQ(shown(prompt), proposal);
+      if (nameField == "quit")
+        return window.RequestQuit();
+      for (int i = 0; i < 4; ++i) {
+        Child<QLineEdit>(prompt, names[i])->setText(QString::fromStdString(typed.*fields[i]));
+      }
+      if (!message.empty()) {
+        AnswerMessageBox(&owner, messages, [&] {
+          WhenModal(&owner, "NamePrompt", [&](QWidget* again) {
+            EXPECT_EQ(shown(again), typed);
+            again->close();
+          });
+        });
+      }
+      Child<QPushButton>(prompt, "NameOK")->click();
+    });
+    const bool accepted = message.empty() && nameField != "quit";
+    EXPECT_EQ(window.AskNewName(proposal, nameField),
+              accepted ? std::optional(typed) : std::nullopt);
+    EXPECT_EQ(messages, message.empty() ? std::vector<std::string>{} : std::vector{message});
+  }
 }
 
 }  // namespace
-}  // namespace twinbook
+}  // namespace twinbook::testing

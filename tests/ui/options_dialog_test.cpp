@@ -7,12 +7,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTreeView>
 #include <QtTest/QTest>
 #include <filesystem>
@@ -23,412 +22,204 @@
 #include "ui/browse_dialog.h"
 #include "ui/main_window.h"
 
-namespace twinbook {
+namespace twinbook::testing {
 namespace {
 
-using testing::AnswerMessageBox;
-using testing::Child;
-using testing::FlushDeletes;
-using testing::TempDir;
-
 TEST(FolderOfPathTest, TheFolderBeforeTheLastSeparator) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/data/SyncLog.txt", "/data"},
-      {"/home/ann/Data/PhoneBook.mdb", "/home/ann/Data"},
-      {"/data/", ""},  // the only other "/" is the first character
-      {"/data/sub/", "/data"},
-      {"/x", "/"},  // a file in the root
-      {"/", ""},
-      {"SyncLog.txt", ""},
-      {"", ""},
-      {"Data/SyncLog.txt", "Data"},
-      {"/a b/c'd/\"e\".txt", "/a b/c'd"},
-      {"//x", "/"},
-  };
-  for (const auto& [path, folder] : cases) {
+  // clang-format off
+  for (const auto& [path, folder] : std::vector<std::pair<std::string, std::string>>{
+           {"/data/SyncLog.txt", "/data"}, {"/data/", ""}, {"/data/sub/", "/data"}, {"/x", "/"},
+           {"/", ""}, {"SyncLog.txt", ""}, {"", ""}, {"Data/Log.txt", "Data"}, {"//x", "/"},
+           {"/a b/c'd/\"e\".txt", "/a b/c'd"}}) {
+    // clang-format on
     EXPECT_EQ(FolderOfPath(path), folder) << path;
   }
 }
 
+const char* const kBoxes[] = {"pbPath", "SyPath", "lgPath", "ctPath", "MaxNames", "MaxNumbers"};
+
+// The Options dialog opened from the Tools menu over stored settings, with
+// files in a temporary folder for the pickers to list; "~" is that folder.
 class OptionsTest : public ::testing::Test {
  protected:
   OptionsTest() {
-    std::filesystem::create_directories(dir / "data");
-    std::filesystem::create_directories(dir / "logs");
     std::filesystem::create_directories(dir / "contacts/work");
-    for (const char* file : {"data/PhoneBook.mdb", "data/Twinbook.mdb", "logs/SyncLog.txt",
-                             "logs/Older.txt", "logs/.hidden"}) {
-      testing::WriteFile(dir / file, "");
+    std::filesystem::create_directories(dir / "logs");
+    for (const char* file : {"PhoneBook.mdb", "Twinbook.mdb", "logs/Log.txt", "logs/Old.txt"}) {
+      WriteFile(dir / file, "");
     }
-    Stored("NameField", "Full Name");
-    Stored("MaskOption", "3");
-    Stored("PhoneBookPath", dir / "data/PhoneBook.mdb");
-    Stored("SyncPath", dir / "data/Twinbook.mdb");
-    Stored("LogPath", dir / "logs/SyncLog.txt");
-    Stored("ContactsPath", dir / "contacts");
-    Stored("PMBefore", "False");
-    Stored("PMAfter", "True");
-    Stored("NameLimit", "100");
-    Stored("NumberLimit", "200");
-    // The window loaded the settings before they were stored above.
+    Store(
+        "NameField=Full Name MaskOption=3 PMBefore=False PMAfter=True NameLimit=100 "
+        "NumberLimit=200 PhoneBookPath=~/PhoneBook.mdb SyncPath=~/Twinbook.mdb "
+        "LogPath=~/logs/Log.txt ContactsPath=~/contacts");
+  }
+  // Stores the settings written as "Key=value ..." and opens the dialog.
+  void Store(const QString& settings) {
+    for (const QString& setting : settings.split(QRegularExpression(" (?=[A-Za-z]+=)"))) {
+      fake.settings.Set(setting.section('=', 0, 0).toStdString(), Path(setting.section('=', 1)));
+    }
     ResetSyncState(state, fake.settings);
+    window.show();
+    Child<QAction>(&window, "Settings")->trigger();
   }
-  void Stored(const std::string& key, const std::string& value) { fake.settings.Set(key, value); }
-  std::string StoredValue(const std::string& key) {
-    return fake.settings.Read("Settings", key).value_or("<absent>");
+  std::string Path(QString text) { return text.replace("~", dir.path().c_str()).toStdString(); }
+  QString Stored() {
+    QString stored;
+    for (const auto& [key, value] : fake.settings.values)
+      stored += QString::fromStdString(key.substr(9) + "=" + value + " ");
+    return stored.replace(dir.path().c_str(), "~").trimmed();
   }
-
-  // Opens the dialog the way the user does, from the Tools menu.
-  OptionsDialog* Open() {
-    window->findChild<QAction*>("Settings")->trigger();
-    OptionsDialog* dialog = window->options();
-    EXPECT_NE(dialog, nullptr);
-    return dialog;
+  // The dialog's controls as one line.
+  QString Shown() {
+    OptionsDialog* dialog = window.options();
+    QString shown = Child<QComboBox>(dialog, "olNameField")->currentText() +
+                    QString(" mask %1").arg(dialog->GetMaskOption()) +
+                    (Child<QCheckBox>(dialog, "StartPMBefore")->isChecked() ? " before" : "") +
+                    (Child<QCheckBox>(dialog, "StartPMAfter")->isChecked() ? " after" : "");
+    for (const char* box : kBoxes)
+      shown += " " + Field(box)->text();
+    return shown.replace(dir.path().c_str(), "~");
   }
-  QLineEdit* Field(const char* name) { return Child<QLineEdit>(window->options(), name); }
-  QString Text(const char* name) { return Field(name)->text(); }
-  void Click(const char* name) { Child<QPushButton>(window->options(), name)->click(); }
+  QLineEdit* Field(const char* name) { return Child<QLineEdit>(window.options(), name); }
+  void Click(const char* name, QWidget* in = nullptr) {
+    Child<QPushButton>(in ? in : window.options(), name)->click();
+    FlushDeletes();
+  }
+  BrowseDialog* Picker(const char* button) {
+    Click(button);
+    return window.options()->picker();
+  }
+  QStringList Files(BrowseDialog* picker) {
+    QStringList names;
+    for (auto* item : Child<QListWidget>(picker, "brsFile")->findItems("*", Qt::MatchWildcard))
+      names << item->text();
+    return names;
+  }
 
   TempDir dir;
-  testing::FakePlatform fake;
+  FakePlatform fake;
   RunState state{dir / "program"};
-  std::unique_ptr<MainWindow> window = [this] {
-    auto w = std::make_unique<MainWindow>(state, fake.platform);
-    w->show();
-    return w;
-  }();
+  MainWindow window{state, fake.platform};
   QObject owner;
   std::vector<std::string> messages;
 };
 
-TEST_F(OptionsTest, OpensWithTheStoredValuesAsLaidOut) {
-  OptionsDialog* dialog = Open();
-  EXPECT_EQ(dialog->objectName(), "ChangeSettings");
-  EXPECT_EQ(dialog->windowTitle(), "Options");
-  EXPECT_FALSE(dialog->isModal());
-  EXPECT_EQ(dialog->parentWidget(), window.get());
-
-  const std::vector<std::pair<const char*, const char*>> labels = {
-      {"lbNameField", "Outlook name field to match with the PhoneBook:"},
-      {"lbPBPath", "Full path and name for the iDEN PhoneBook database:"},
-      {"lbSyncPath", "Full path and name for the Sync database:"},
-      {"lblogpath", "Full path and name for the log file:"},
-      {"lbContactsPath", "Full path of the contacts folder:"},
-      {"lbMaxNames", "Capacity for names:"},
-      {"lbMaxNumbers", "Capacity for numbers:"},
-  };
-  for (const auto& [name, caption] : labels) {
-    EXPECT_EQ(Child<QLabel>(dialog, name)->text(), caption);
-  }
-  const std::vector<std::pair<const char*, const char*>> frames = {
-      {"Files", "Files"},
-      {"PhoneMask", "Phone number masking for Outlook:"},
-      {"StartPhoneBook", "Start the PhoneBook Manager:"},
-      {"PhoneCapacity", "Phone capacity:"},
-  };
-  for (const auto& [name, caption] : frames) {
-    EXPECT_EQ(Child<QGroupBox>(dialog, name)->title(), caption);
-  }
-  const std::vector<std::pair<const char*, const char*>> buttons = {
-      {"none", "None: nnnnnnnnnn"},
-      {"parenth", "(nnn) nnn-nnnn"},
-      {"dashes", "nnn-nnn-nnnn"},
-      {"dots", "nnn.nnn.nnnn"},
-      {"StartPMBefore", "Before each synchronization"},
-      {"StartPMAfter", "After each synchronization"},
-      {"BrowsePhoneBook", "..."},
-      {"BrowseSync", "..."},
-      {"BrowseLog", "..."},
-      {"BrowseContacts", "..."},
-      {"save", "Save"},
-      {"cancel", "Cancel"},
-  };
-  for (const auto& [name, caption] : buttons) {
-    EXPECT_EQ(Child<QAbstractButton>(dialog, name)->text(), caption);
-  }
-
-  auto* nameField = Child<QComboBox>(dialog, "olNameField");
-  EXPECT_EQ(nameField->count(), 2);
-  EXPECT_EQ(nameField->itemText(0), "File As");
-  EXPECT_EQ(nameField->itemText(1), "Full Name");
-  EXPECT_EQ(nameField->currentText(), "Full Name");
-  EXPECT_TRUE(Child<QRadioButton>(dialog, "dashes")->isChecked());
-  EXPECT_EQ(dialog->GetMaskOption(), 3);
-  EXPECT_EQ(Text("MaxNames"), "100");
-  EXPECT_EQ(Text("MaxNumbers"), "200");
-  EXPECT_FALSE(Child<QCheckBox>(dialog, "StartPMBefore")->isChecked());
-  EXPECT_TRUE(Child<QCheckBox>(dialog, "StartPMAfter")->isChecked());
-  EXPECT_EQ(Text("pbPath").toStdString(), dir / "data/PhoneBook.mdb");
-  EXPECT_EQ(Text("SyPath").toStdString(), dir / "data/Twinbook.mdb");
-  EXPECT_EQ(Text("lgPath").toStdString(), dir / "logs/SyncLog.txt");
-  EXPECT_EQ(Text("ctPath").toStdString(), dir / "contacts");
-}
-
-TEST_F(OptionsTest, AtMostOneIsOpen) {
-  OptionsDialog* first = Open();
-  OptionsDialog* second = Open();
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(window->findChildren<OptionsDialog*>().size(), 1);
-}
-
-TEST_F(OptionsTest, EachMaskOptionSelectsItsButtonAndIsSavedBack) {
-  const std::vector<std::pair<std::string, const char*>> cases = {
-      {"1", "none"}, {"2", "parenth"}, {"3", "dashes"}, {"4", "dots"}, {"7", "parenth"}};
-  for (const auto& [stored, button] : cases) {
-    SCOPED_TRACE(stored);
-    Stored("MaskOption", stored);
-    ResetSyncState(state, fake.settings);
-    OptionsDialog* dialog = Open();
-    EXPECT_TRUE(Child<QRadioButton>(dialog, button)->isChecked());
-    Click("save");
-    FlushDeletes();
-    EXPECT_EQ(window->options(), nullptr);
-    EXPECT_EQ(StoredValue("MaskOption"), stored == "7" ? "2" : stored);
-  }
-}
-
-TEST_F(OptionsTest, CancelStoresNothing) {
-  const auto before = fake.settings.values;
-  const Settings loaded = state.settings;
-  Open();
-  Child<QComboBox>(window->options(), "olNameField")->setCurrentText("File As");
-  Child<QRadioButton>(window->options(), "dots")->click();
-  for (const char* name : {"MaxNames", "MaxNumbers", "pbPath", "SyPath", "lgPath", "ctPath"}) {
-    Field(name)->setText("1");
-  }
-  Child<QCheckBox>(window->options(), "StartPMBefore")->setChecked(true);
-  Child<QCheckBox>(window->options(), "StartPMAfter")->setChecked(false);
-  Click("cancel");
-  FlushDeletes();
-  EXPECT_EQ(window->options(), nullptr);
-  EXPECT_EQ(fake.settings.values, before);
-  EXPECT_EQ(state.settings.LogPath, loaded.LogPath);
-
-  Open();
-  EXPECT_EQ(Text("MaxNames"), "100");
-  EXPECT_EQ(Text("lgPath").toStdString(), dir / "logs/SyncLog.txt");
-  EXPECT_TRUE(Child<QRadioButton>(window->options(), "dashes")->isChecked());
-}
-
-TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndKeepsTheDialogAsTyped) {
-  const auto before = fake.settings.values;
-  Open();
-  const std::vector<std::tuple<QString, QString, std::string>> refused = {
-      {"25a", "250", "The quantities for the phone limitations must be numeric values."},
-      {"300", "250",
-       "The quantity limit for names cannot be greater than the quantity limit "
-       "for numbers."},
-  };
-  for (const auto& [names, numbers, message] : refused) {
-    SCOPED_TRACE(names.toStdString() + " / " + numbers.toStdString());
-    messages.clear();
-    Field("MaxNames")->setText(names);
-    Field("MaxNumbers")->setText(numbers);
-    Field("lgPath")->setText("/elsewhere/log.txt");
-    AnswerMessageBox(&owner, messages);
-    Click("save");
-    EXPECT_EQ(messages, std::vector<std::string>{message});
-    FlushDeletes();
-    ASSERT_NE(window->options(), nullptr);
-    EXPECT_TRUE(window->options()->isVisible());
-    EXPECT_EQ(Text("MaxNames"), names);
-    EXPECT_EQ(Text("MaxNumbers"), numbers);
-    EXPECT_EQ(Text("lgPath"), "/elsewhere/log.txt");
-    EXPECT_EQ(fake.settings.values, before);
-  }
-}
-
-TEST_F(OptionsTest, SaveStoresEveryFieldAndReloadsTheSettings) {
-  Open();
-  Child<QComboBox>(window->options(), "olNameField")->setCurrentText("File As");
-  Child<QRadioButton>(window->options(), "none")->click();
+// It shows what is stored, one dialog at most; Save stores every box and
+// reloads the settings at once, but not under a run, which keeps the ones it
+// loaded. Each stored mask selects its button (a stranger the default).
+TEST_F(OptionsTest, ShowsTheStoredSettingsAndSaveStoresTheBoxes) {
+  Child<QAction>(&window, "Settings")->trigger();
+  EXPECT_EQ(window.findChildren<OptionsDialog*>().size(), 1);
+  EXPECT_EQ(
+      Shown(),
+      "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Log.txt ~/contacts 100 200");
+  Child<QComboBox>(window.options(), "olNameField")->setCurrentText("File As");
+  Child<QRadioButton>(window.options(), "none")->click();
+  Child<QCheckBox>(window.options(), "StartPMBefore")->setChecked(true);
+  Child<QCheckBox>(window.options(), "StartPMAfter")->setChecked(false);
+  for (const char* box : kBoxes)
+    Field(box)->setText(QString("/n/") + box);
   Field("MaxNames")->setText("007");
   Field("MaxNumbers")->setText("7");
-  Child<QCheckBox>(window->options(), "StartPMBefore")->setChecked(true);
-  Child<QCheckBox>(window->options(), "StartPMAfter")->setChecked(false);
-  Field("pbPath")->setText("/p/PhoneBook.mdb");
-  Field("SyPath")->setText("/s/Twinbook.mdb");
-  Field("lgPath")->setText("/l/Log.txt");
-  Field("ctPath")->setText("/c/Contacts");
   Click("save");
-  FlushDeletes();
-  EXPECT_EQ(window->options(), nullptr);
+  EXPECT_EQ(window.options(), nullptr);
+  EXPECT_EQ(
+      Stored(),
+      "ContactsPath=/n/ctPath LogPath=/n/lgPath ManagerPath=~/program/idenpm.exe MaskOption=1 "
+      "NameField=File As NameLimit=7 NumberLimit=7 PMAfter=False PMBefore=True "
+      "PhoneBookPath=/n/pbPath SyncPath=/n/SyPath");
+  EXPECT_EQ(
+      state.settings.NameField + state.settings.LogPath + std::to_string(state.settings.MaskOption),
+      "File As/n/lgPath1");
 
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"NameField", "File As"},
-      {"MaskOption", "1"},
-      {"NameLimit", "7"},
-      {"NumberLimit", "7"},
-      {"PMBefore", "True"},
-      {"PMAfter", "False"},
-      {"PhoneBookPath", "/p/PhoneBook.mdb"},
-      {"SyncPath", "/s/Twinbook.mdb"},
-      {"LogPath", "/l/Log.txt"},
-      {"ContactsPath", "/c/Contacts"},
-      {"ManagerPath", dir / "program/idenpm.exe"},
-  };
-  for (const auto& [key, value] : expected) {
-    EXPECT_EQ(StoredValue(key), value) << key;
+  for (const auto& [stored, shown] : {std::pair{"2", "2"}, {"4", "4"}, {"7", "2"}}) {
+    Store(QString("NameField=Nickname MaskOption=") + stored);
+    EXPECT_EQ(Shown().section(' ', 0, 2), QString("Nickname mask ") + shown);
+    Click("save");
   }
-  // Reloaded at once.
-  EXPECT_EQ(state.settings.NameField, "File As");
-  EXPECT_EQ(state.settings.MaskOption, 1);
-  EXPECT_EQ(state.settings.NameLimit, 7);
-  EXPECT_EQ(state.settings.LogPath, "/l/Log.txt");
-  EXPECT_EQ(state.settings.ContactsPath, "/c/Contacts");
-}
-
-TEST_F(OptionsTest, ASaveDuringARunLeavesTheRunItsSettings) {
   state.RunInProgress = true;
-  state.OutlookSet.Append().ContactName = "loaded by the run";
-  Open();
+  Child<QAction>(&window, "Settings")->trigger();
   Field("lgPath")->setText("/l/Log.txt");
   Click("save");
-  EXPECT_EQ(StoredValue("LogPath"), "/l/Log.txt");
-  EXPECT_EQ(state.settings.LogPath, dir / "logs/SyncLog.txt");
-  EXPECT_EQ(state.OutlookSet.Count(), 1);
+  EXPECT_EQ(QString::fromStdString(state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
+            "/n/lgPath LogPath=/l/Log.txt");
   state.RunInProgress = false;
 }
 
-TEST_F(OptionsTest, ANicknameNameFieldIsShownAndKept) {
-  Stored("NameField", "Nickname");
-  ResetSyncState(state, fake.settings);
-  Open();
-  EXPECT_EQ(Child<QComboBox>(window->options(), "olNameField")->currentText(), "Nickname");
-  Click("save");
-  EXPECT_EQ(StoredValue("NameField"), "Nickname");
+// Save refuses bad capacities with a message and keeps the dialog as typed;
+// Cancel stores nothing.
+TEST_F(OptionsTest, SaveRefusesBadCapacitiesAndCancelStoresNothing) {
+  const QString before = Stored();
+  Field("lgPath")->setText("/elsewhere/log.txt");
+  for (const auto& [names, numbers, message] :
+       std::vector<std::tuple<QString, QString, std::string>>{
+           {"25a", "250", "The quantities for the phone limitations must be numeric values."},
+           {"300", "250",
+            "The quantity limit for names cannot be greater than the quantity limit for "
+            "numbers."}}) {
+    Field("MaxNames")->setText(names);
+    Field("MaxNumbers")->setText(numbers);
+    AnswerMessageBox(&owner, messages);
+    Click("save");
+    EXPECT_EQ(messages.back(), message);
+    EXPECT_EQ(
+        Shown(),
+        "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb /elsewhere/log.txt ~/contacts " +
+            names + " " + numbers);
+  }
+  Click("cancel");
+  EXPECT_EQ(window.options(), nullptr);
+  EXPECT_EQ(Stored(), before);
 }
 
-// The picker --------------------------------------------------------------
-
-class BrowseTest : public OptionsTest {
- protected:
-  BrowseDialog* OpenPicker(const char* button) {
-    Open();
-    Click(button);
-    BrowseDialog* picker = window->options()->picker();
-    EXPECT_NE(picker, nullptr);
-    return picker;
-  }
-  QStringList Files(BrowseDialog* picker) {
-    QStringList names;
-    auto* list = Child<QListWidget>(picker, "brsFile");
-    for (int i = 0; i < list->count(); ++i) {
-      names << list->item(i)->text();
-    }
-    return names;
-  }
-};
-
-TEST_F(BrowseTest, EachButtonOpensAPickerNamedAfterItsFieldInTheStoredFolder) {
-  const std::vector<std::tuple<const char*, const char*, std::string>> cases = {
-      {"BrowsePhoneBook", "PhoneBook Database", dir / "data"},
-      {"BrowseSync", "Sync Database", dir / "data"},
-      {"BrowseLog", "Log File", dir / "logs"},
-  };
-  for (const auto& [button, caption, folder] : cases) {
-    SCOPED_TRACE(button);
-    BrowseDialog* picker = OpenPicker(button);
-    EXPECT_EQ(picker->objectName(), "Browse");
-    EXPECT_EQ(picker->windowTitle(), caption);
-    EXPECT_FALSE(picker->isModal());
-    EXPECT_EQ(picker->parentWidget(), window->options());
-    EXPECT_EQ(picker->folder().toStdString(), folder);
-    EXPECT_NE(Child<QTreeView>(picker, "BrsDir"), nullptr);
-    EXPECT_EQ(Child<QPushButton>(picker, "OK")->text(), "OK");
-    EXPECT_EQ(Child<QPushButton>(picker, "CancelBrowse")->text(), "Cancel");
-    Child<QPushButton>(picker, "CancelBrowse")->click();
-  }
-  EXPECT_EQ(Files(OpenPicker("BrowseLog")), (QStringList{"Older.txt", "SyncLog.txt"}));
-}
-
-TEST_F(BrowseTest, StartsFromTheStoredSettingNotTheField) {
-  Open();
-  Field("lgPath")->setText((dir / "data/x.txt").c_str());
-  BrowseDialog* picker = OpenPicker("BrowseLog");
-  EXPECT_EQ(picker->folder().toStdString(), dir / "logs");
-}
-
-TEST_F(BrowseTest, ClickingAFilePutsItsPathIntoTheField) {
-  BrowseDialog* picker = OpenPicker("BrowseLog");
+// A picker starts in the folder of the stored setting (home without one) and
+// lists its files; the file clicked, chosen with Enter, or the folder with OK
+// goes into its box, and Cancel leaves the box alone.
+TEST_F(OptionsTest, EachBrowseButtonPicksAPathForItsBox) {
+  BrowseDialog* picker = Picker("BrowseLog");
+  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+            "Log File " + QString::fromStdString(dir / "logs"));
+  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
   auto* list = Child<QListWidget>(picker, "brsFile");
-  QListWidgetItem* item = list->findItems("Older.txt", Qt::MatchExactly).value(0);
-  ASSERT_NE(item, nullptr);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-  EXPECT_EQ(Text("lgPath").toStdString(), dir / "logs/Older.txt");
-  FlushDeletes();
-  EXPECT_EQ(window->options()->picker(), nullptr);
-}
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1)).center());
 
-TEST_F(BrowseTest, EnterOnAFilePicksIt) {
-  BrowseDialog* picker = OpenPicker("BrowseSync");
-  auto* list = Child<QListWidget>(picker, "brsFile");
+  picker = Picker("BrowsePhoneBook");
+  EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+            "PhoneBook Database " + QString::fromStdString(dir.path()));
+  auto* tree = Child<QTreeView>(picker, "BrsDir");
+  tree->setCurrentIndex(
+      qobject_cast<QFileSystemModel*>(tree->model())->index(QString::fromStdString(dir / "logs")));
+  EXPECT_EQ(Files(picker), (QStringList{"Log.txt", "Old.txt"}));
+  Click("OK", picker);
+
+  list = Child<QListWidget>(Picker("BrowseSync"), "brsFile");
   list->setFocus();
   list->setCurrentRow(0);
   QTest::keyClick(list, Qt::Key_Down);
-  EXPECT_EQ(window->options()->picker(), picker);  // moving does not pick
+  ASSERT_NE(window.options()->picker(), nullptr);  // moving does not pick
   QTest::keyClick(list, Qt::Key_Return);
-  EXPECT_EQ(Text("SyPath").toStdString(), dir / "data/Twinbook.mdb");
-}
 
-TEST_F(BrowseTest, ChoosingAnotherFolderInTheTreeListsItsFiles) {
-  BrowseDialog* picker = OpenPicker("BrowsePhoneBook");
-  auto* tree = Child<QTreeView>(picker, "BrsDir");
-  auto* model = qobject_cast<QFileSystemModel*>(tree->model());
-  ASSERT_NE(model, nullptr);
-  tree->setCurrentIndex(model->index(QString::fromStdString(dir / "logs")));
-  EXPECT_EQ(picker->folder().toStdString(), dir / "logs");
-  EXPECT_EQ(Files(picker), (QStringList{"Older.txt", "SyncLog.txt"}));
-  auto* list = Child<QListWidget>(picker, "brsFile");
-  list->setCurrentRow(1);
-  Child<QPushButton>(picker, "OK")->click();
-  EXPECT_EQ(Text("pbPath").toStdString(), dir / "logs/SyncLog.txt");
-}
-
-TEST_F(BrowseTest, OkWithoutAFilePutsTheFolderAndASlash) {
-  BrowseDialog* picker = OpenPicker("BrowseLog");
-  Child<QPushButton>(picker, "OK")->click();
-  EXPECT_EQ(Text("lgPath").toStdString(), dir / "logs/");
-}
-
-TEST_F(BrowseTest, CancelLeavesTheFieldAsItWas) {
-  BrowseDialog* picker = OpenPicker("BrowseLog");
-  picker->SetFolder(QString::fromStdString(dir / "data"));
-  Child<QListWidget>(picker, "brsFile")->setCurrentRow(0);
-  Child<QPushButton>(picker, "CancelBrowse")->click();
-  EXPECT_EQ(Text("lgPath").toStdString(), dir / "logs/SyncLog.txt");
-  FlushDeletes();
-  EXPECT_EQ(window->options()->picker(), nullptr);
-}
-
-TEST_F(BrowseTest, AFileInTheRoot) {
-  Stored("LogPath", "/SyncLog.txt");
-  ResetSyncState(state, fake.settings);
-  BrowseDialog* picker = OpenPicker("BrowseLog");
-  EXPECT_EQ(picker->folder(), "/");
-  Child<QPushButton>(picker, "OK")->click();
-  EXPECT_EQ(Text("lgPath"), "/");
-}
-
-TEST_F(BrowseTest, WithoutAUsableFolderItStartsAtHome) {
-  for (const std::string& stored : {std::string("SyncLog.txt"), dir / "gone/SyncLog.txt",
-                                    dir / "logs/SyncLog.txt/x", std::string("/")}) {
-    SCOPED_TRACE(stored);
-    Stored("LogPath", stored);
-    ResetSyncState(state, fake.settings);
-    EXPECT_EQ(OpenPicker("BrowseLog")->folder(), QDir::cleanPath(QDir::homePath()));
+  for (const char* button : {"CancelBrowse", "OK"}) {
+    picker = Picker("BrowseContacts");
+    EXPECT_EQ(picker->windowTitle() + " " + picker->folder(),
+              "Contacts Folder " + QString::fromStdString(dir / "contacts"));
+    EXPECT_FALSE(Child<QListWidget>(picker, "brsFile")->isVisible());
+    picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
+    Click(button, picker);
   }
-}
+  EXPECT_EQ(Shown(),
+            "Full Name mask 3 after ~/logs/ ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work 100 200");
 
-TEST_F(BrowseTest, TheContactsFolderIsPickedAsAFolder) {
-  BrowseDialog* picker = OpenPicker("BrowseContacts");
-  EXPECT_EQ(picker->windowTitle(), "Contacts Folder");
-  EXPECT_EQ(picker->folder().toStdString(), dir / "contacts");
-  EXPECT_FALSE(Child<QListWidget>(picker, "brsFile")->isVisible());
-  picker->SetFolder(QString::fromStdString(dir / "contacts/work"));
-  Child<QPushButton>(picker, "OK")->click();
-  EXPECT_EQ(Text("ctPath").toStdString(), dir / "contacts/work");
+  for (const QString stored : {"Log.txt", "~/gone/Log.txt", "/Log.txt"}) {
+    fake.settings.Set("LogPath", Path(stored));
+    ResetSyncState(state, fake.settings);
+    EXPECT_EQ(Picker("BrowseLog")->folder(),
+              stored == "/Log.txt" ? "/" : QDir::cleanPath(QDir::homePath()));
+    Click("OK", window.options()->picker());
+  }
+  EXPECT_EQ(Field("lgPath")->text(), "/");
 }
 
 }  // namespace
-}  // namespace twinbook
+}  // namespace twinbook::testing

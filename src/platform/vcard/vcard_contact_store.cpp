@@ -43,6 +43,8 @@ struct CardCache {
   // from the cache only when its file had last changed this long before the
   // card was recorded, so that any later change shows in the change time.
   std::int64_t settleNs = 0;
+  // Dates the cards written (REV); empty: REV is left alone.
+  VCardContactStore::Clock revisionClock;
   // By the file's real path below the folder (its name, unless it is
   // reached through a link), per folder (by the folder's real path).
   std::unordered_map<std::string, std::unordered_map<std::string, CachedCard>> folders;
@@ -296,6 +298,7 @@ class VCardItem : public ContactItem {
     }
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
+    Date(card);
     WriteFileAtomically(dir, path, Write(card), true, now->mode, folder_->random, shown);
     folder_->Replace(*entry_, std::make_shared<const Card>(std::move(card)),
                      WrittenState(dir, path, shown));
@@ -320,6 +323,12 @@ class VCardItem : public ContactItem {
  private:
   const Card& Current() const { return edited_ ? *edited_ : *base_; }
 
+  void Date(Card& card) const {
+    if (const auto& clock = folder_->cache->revisionClock) {
+      StampRevision(card, clock());
+    }
+  }
+
   void Settle() {
     base_ = entry_->card;
     baseRevision_ = entry_->revision;
@@ -338,6 +347,7 @@ class VCardItem : public ContactItem {
   void SaveNew() {
     Card card = Current();
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
+    Date(card);
     const std::string content = Write(card);
     std::string fileName = CardFileNameForUid(CardUid(card));
     for (int attempt = 0;; ++attempt) {
@@ -525,9 +535,10 @@ std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const std::string&
 
 }  // namespace vcard
 
-VCardContactStore::VCardContactStore(std::chrono::nanoseconds settleTime)
+VCardContactStore::VCardContactStore(std::chrono::nanoseconds settleTime, Clock revisionClock)
     : cache_(std::make_shared<vcard::CardCache>()) {
   cache_->settleNs = settleTime.count();
+  cache_->revisionClock = std::move(revisionClock);
 }
 
 VCardContactStore::~VCardContactStore() = default;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,6 +38,11 @@ struct CardCache;
 // random name. Delete moves the file into the hidden subfolder ".deleted",
 // where it can be taken back by hand; nothing there is ever overwritten.
 //
+// Given a clock, the store dates every card whose content it writes, a new
+// card's included: REV becomes the clock's time (vcard::StampRevision), so
+// that programs that go by REV see the change. A card saved unchanged is
+// still not written. Without a clock, REV stays as the card had it.
+//
 // Data is not flushed to the disk with each save: a power cut can lose the
 // last saves, and on file systems without ordered renames it can leave a new
 // card empty, which the next run then refuses to read, naming it.
@@ -51,7 +57,14 @@ class VCardContactStore : public ContactStore {
  public:
   static constexpr std::chrono::seconds kDefaultSettleTime{2};
 
-  explicit VCardContactStore(std::chrono::nanoseconds settleTime = kDefaultSettleTime);
+  // What dates the cards this store writes.
+  using Clock = std::function<std::chrono::system_clock::time_point()>;
+  static std::chrono::system_clock::time_point SystemClock() {
+    return std::chrono::system_clock::now();
+  }
+
+  explicit VCardContactStore(std::chrono::nanoseconds settleTime = kDefaultSettleTime,
+                             Clock revisionClock = nullptr);
   ~VCardContactStore() override;
 
   std::unique_ptr<ContactsFolder> OpenFolder(const std::string& path) override;

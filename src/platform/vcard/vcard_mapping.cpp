@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/vcard/vcard_text.h"
 
@@ -646,6 +647,31 @@ void PrepareForWriting(Card& card, const std::function<std::string()>& newUid) {
       SetText(*fn, standIn);
       SetParam(*fn, kStandInParam, Fingerprint(standIn));
     }
+  }
+}
+
+void StampRevision(Card& card, std::chrono::system_clock::time_point when) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+  bool stamped = false;
+  std::erase_if(card.lines, [&](Line& line) {
+    if (line.opaque || !line.group.empty() || !line.Is("REV")) {
+      return false;
+    }
+    if (stamped) {
+      return true;
+    }
+    line.params.clear();
+    line.value = text;
+    MarkEdited(line);
+    stamped = true;
+    return false;
+  });
+  if (!stamped) {
+    card.lines.push_back(NewLine("REV", text));
   }
 }
 

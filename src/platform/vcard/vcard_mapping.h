@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,12 @@ std::string CardUid(const Card& card);
 // `newUid`), N and FN are added where missing; a stand-in FN gets its
 // current text.
 void PrepareForWriting(Card& card, const std::function<std::string()>& newUid);
+
+// Dates the card's content: REV becomes `when` as a UTC timestamp in the
+// basic form that 3.0 and 4.0 both read ("20261207T161254Z"). The first REV
+// line takes it in place (without its parameters: a VALUE=date would no
+// longer fit); further REV lines go; a card without one gets it at its end.
+void StampRevision(Card& card, std::chrono::system_clock::time_point when);
 
 // A new, empty 3.0 card with the given UID.
 Card NewCard(const std::string& uid);

@@ -112,8 +112,8 @@ TEST(VCardMappingTest, WritingAMissingPhoneAddsATypedLine) {
   }
 }
 
-TEST(VCardMappingTest, ALoneSecondWorkNumberStaysTheSecond) {
-  Card card = Card30("FN:x\r\n");
+TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
+  Card card = Card30("FN:x\r\n");  // a lone second work number stays the second
   WriteProperty(card, P::Business2TelephoneNumber, "2");
   Card reread = Parse(Prepared(card));
   EXPECT_EQ(Phones(reread), (std::map<P, std::string>{{P::Business2TelephoneNumber, "2"}}));
@@ -121,9 +121,6 @@ TEST(VCardMappingTest, ALoneSecondWorkNumberStaysTheSecond) {
   EXPECT_EQ(Phones(Parse(Prepared(reread))),
             (std::map<P, std::string>{{P::BusinessTelephoneNumber, "1"},
                                       {P::Business2TelephoneNumber, "2"}}));
-}
-
-TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
   const Card original = Card30(
       "TEL;TYPE=WORK:1\r\n"
       "TEL;TYPE=WORK:2\r\n"
@@ -131,7 +128,7 @@ TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
       "TEL;TYPE=HOME:4\r\n"
       "TEL;TYPE=CELL:5\r\n");
   {
-    Card card = original;
+    card = original;
     EXPECT_TRUE(WriteProperty(card, P::BusinessTelephoneNumber, ""));
     EXPECT_EQ(Phones(card), (std::map<P, std::string>{{P::Business2TelephoneNumber, "2"},
                                                       {P::HomeTelephoneNumber, "3"},
@@ -141,17 +138,13 @@ TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
                   "VERSION:3.0", "TEL;TYPE=WORK;X-TWINBOOK-PROPERTY=Business2TelephoneNumber:2",
                   "TEL;TYPE=HOME:3", "TEL;TYPE=HOME:4", "TEL;TYPE=CELL:5"}));
   }
-  {
-    // The second home number is no property: removing the first lets it in,
-    // as any reader of the card would read it.
-    Card card = original;
-    EXPECT_TRUE(WriteProperty(card, P::HomeTelephoneNumber, ""));
-    EXPECT_EQ(ReadProperty(card, P::HomeTelephoneNumber), "4");
-  }
-}
-
-TEST(VCardMappingTest, PhoneUrisBecomeTextWhenWritten) {
-  Card card = Parse(
+  // The second home number is no property: removing the first lets it in,
+  // as any reader of the card would read it.
+  card = original;
+  EXPECT_TRUE(WriteProperty(card, P::HomeTelephoneNumber, ""));
+  EXPECT_EQ(ReadProperty(card, P::HomeTelephoneNumber), "4");
+  // A phone URI becomes text when written.
+  card = Parse(
       "BEGIN:VCARD\r\nVERSION:4.0\r\nTEL;VALUE=uri;TYPE=cell:tel:+1-555-0100\r\nEND:VCARD\r\n");
   WriteProperty(card, P::MobileTelephoneNumber, "(555) 0199");
   EXPECT_EQ(Lines(card)[1], "TEL;TYPE=cell;X-TWINBOOK-PROPERTY=MobileTelephoneNumber:(555) 0199");
@@ -233,7 +226,7 @@ TEST(VCardMappingTest, FileAsComesFromItsOwnLineElseNameElseFullName) {
   }
 }
 
-TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheName) {
+TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheNameUnlessItRestatesIt) {
   Card card = Card30("N:Lee;Ann;;;\r\nFN:Ann Lee\r\n");
   EXPECT_TRUE(WriteProperty(card, P::FileAs, "Lee, Ann"));
   WriteProperty(card, P::LastName, "Smith");
@@ -241,13 +234,11 @@ TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheName) {
   EXPECT_FALSE(WriteProperty(card, P::FileAs, "Lee, Ann"));
   EXPECT_TRUE(WriteProperty(card, P::FileAs, ""));
   EXPECT_EQ(ReadProperty(card, P::FileAs), "Smith, Ann");
-}
 
-// Programs that know no X-EVOLUTION-FILE-AS (khard, phones through CardDAV)
-// rename a contact by changing N and FN only. A file-as the program wrote
-// that merely restated N must follow that rename, or the new name would never
-// reach the phone.
-TEST(VCardMappingTest, AWrittenFileAsThatRestatesTheNameFollowsARenameElsewhere) {
+  // Programs that know no X-EVOLUTION-FILE-AS (khard, phones through CardDAV)
+  // rename a contact by changing N and FN only. A file-as the program wrote
+  // that merely restated N must follow that rename, or the new name would
+  // never reach the phone.
   struct Case {
     std::map<P, std::string> properties;
     bool lineKept;
@@ -284,9 +275,7 @@ TEST(VCardMappingTest, AWrittenFileAsThatRestatesTheNameFollowsARenameElsewhere)
     bytes.replace(n + 2, bytes.find("\r\n", n + 2) - (n + 2), "N:Smith;Zoë;;;");
     EXPECT_EQ(ReadProperty(Parse(bytes), P::FileAs), c.fileAsAfterRename) << fileAs;
   }
-}
-
-TEST(VCardMappingTest, AFileAsNotWrittenSinceReadingIsKeptEvenWhenItRestatesTheName) {
+  // A file-as not written since reading is kept even when it restates N.
   for (const char* version : {"2.1", "3.0"}) {
     Card card = Parse(std::string("BEGIN:VCARD\r\nVERSION:") + version +
                       "\r\nN:Lee;;;;\r\nFN:Ann Lee\r\nX-EVOLUTION-FILE-AS:Lee\r\nEND:VCARD\r\n");
@@ -297,7 +286,7 @@ TEST(VCardMappingTest, AFileAsNotWrittenSinceReadingIsKeptEvenWhenItRestatesTheN
   }
 }
 
-TEST(VCardMappingTest, NamePartsKeepTheOtherParts) {
+TEST(VCardMappingTest, NamePartsKeepTheOtherPartsAndUserPropertiesAreOwnLines) {
   Card card = Card30("N:Lee;Ann;Maria\\, Jo;Dr.;Jr.\r\n");
   WriteProperty(card, P::FirstName, "Anne");
   EXPECT_EQ(Lines(card)[1], "N:Lee;Anne;Maria\\, Jo;Dr.;Jr.");
@@ -307,6 +296,16 @@ TEST(VCardMappingTest, NamePartsKeepTheOtherParts) {
   WriteProperty(short21, P::FirstName, "Ann");
   EXPECT_EQ(ReadProperty(short21, P::LastName), "Lee");
   EXPECT_EQ(ReadProperty(short21, P::FirstName), "Ann");
+  card = Card30("FN:x\r\n");
+  WriteProperty(card, P::User1, "123*45*678");
+  WriteProperty(card, P::User2, "YES");
+  WriteProperty(card, P::User3, "42");
+  WriteProperty(card, P::User4, "W2:5,DC:3");
+  WriteProperty(card, P::User2, "No");
+  WriteProperty(card, P::User3, "");
+  EXPECT_EQ(Lines(card),
+            (std::vector<std::string>{"VERSION:3.0", "FN:x", "X-TWINBOOK-USER1:123*45*678",
+                                      "X-TWINBOOK-USER2:No", "X-TWINBOOK-USER4:W2:5\\,DC:3"}));
 }
 
 TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOne) {
@@ -355,23 +354,6 @@ TEST(VCardMappingTest, EmailWritesGoToEmailOneOnly) {
   EXPECT_EQ(ReadProperty(card, P::Email1DisplayName), "");
 }
 
-TEST(VCardMappingTest, UserPropertiesAreTheProgramsOwnLines) {
-  Card card = Card30("FN:x\r\n");
-  WriteProperty(card, P::User1, "123*45*678");
-  WriteProperty(card, P::User2, "YES");
-  WriteProperty(card, P::User3, "42");
-  WriteProperty(card, P::User4, "W2:5,DC:3");
-  EXPECT_EQ(Lines(card),
-            (std::vector<std::string>{"VERSION:3.0", "FN:x", "X-TWINBOOK-USER1:123*45*678",
-                                      "X-TWINBOOK-USER2:YES", "X-TWINBOOK-USER3:42",
-                                      "X-TWINBOOK-USER4:W2:5\\,DC:3"}));
-  WriteProperty(card, P::User2, "No");
-  WriteProperty(card, P::User3, "");
-  EXPECT_EQ(Lines(card),
-            (std::vector<std::string>{"VERSION:3.0", "FN:x", "X-TWINBOOK-USER1:123*45*678",
-                                      "X-TWINBOOK-USER2:No", "X-TWINBOOK-USER4:W2:5\\,DC:3"}));
-}
-
 TEST(VCardMappingTest, PreparingAddsWhatEveryCardNeeds) {
   Card card = Parse("BEGIN:VCARD\r\nNOTE:only this\r\nEND:VCARD\r\n");
   PrepareForWriting(card, [] { return std::string("fresh"); });
@@ -382,10 +364,6 @@ TEST(VCardMappingTest, PreparingAddsWhatEveryCardNeeds) {
   Card same = complete;
   PrepareForWriting(same, [] { return std::string("unused"); });
   EXPECT_EQ(same, complete);
-}
-
-// The usual forms are read from the exporters' cards in vcard_folder_test.
-TEST(VCardMappingTest, GroupsAreDistributionLists) {
   EXPECT_EQ(CardTypeName(Card30("KIND:individual\r\n")), "ContactItem");
   EXPECT_EQ(CardTypeName(Card30("KIND:Group\r\n")), "DistListItem");
 }
