@@ -99,11 +99,8 @@ class UserView {
 
   // Asks `question` modally. True only when its confirm button was pressed;
   // the cancel button, Escape, closing the box and the program ending all
-  // answer false. A view that cannot ask answers false.
-  virtual bool Confirm(const Question& question) {
-    static_cast<void>(question);
-    return false;
-  }
+  // answer false.
+  virtual bool Confirm(const Question& question) = 0;
 
   // Lets the window handle what is pending (repaint, input) while a run waits.
   virtual void ProcessEvents() = 0;
