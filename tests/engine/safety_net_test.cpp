@@ -228,8 +228,8 @@ TEST(SafetyNetTest, ABackupThatCannotBeMadeStopsTheRunBeforeAnyWrite) {
   EXPECT_EQ(stores.CardFiles(), cards);
 }
 
-// The writes of an Undo, counted and crashed by a CrashPlan: every file
-// written or moved, and every database put back.
+// The file writes of an Undo, counted and crashed by a CrashPlan (the
+// databases' by FaultyDatabaseEngine).
 class CrashingFiles : public LocalFileSystem {
  public:
   explicit CrashingFiles(CrashPlan& plan) : plan_(plan) {}
@@ -250,39 +250,6 @@ class CrashingFiles : public LocalFileSystem {
   CrashPlan& plan_;
 };
 
-class CrashingDatabase : public Database {
- public:
-  CrashingDatabase(std::unique_ptr<Database> inner, CrashPlan& plan)
-      : inner_(std::move(inner)), plan_(plan) {}
-  std::unique_ptr<Table> OpenTable(const std::string& t) override { return inner_->OpenTable(t); }
-  std::unique_ptr<Table> OpenTableWhere(const std::string& t, const std::string& c,
-                                        const FieldValue& v) override {
-    return inner_->OpenTableWhere(t, c, v);
-  }
-  std::unique_ptr<Transaction> BeginTransaction() override { return inner_->BeginTransaction(); }
-  std::string ContentFingerprint() override { return inner_->ContentFingerprint(); }
-  void ReplaceContentFrom(const std::string& path) override {
-    plan_.BeforeWrite("restore from " + path);
-    inner_->ReplaceContentFrom(path);
-  }
-
- private:
-  std::unique_ptr<Database> inner_;
-  CrashPlan& plan_;
-};
-
-class CrashingDatabases : public DatabaseEngine {
- public:
-  CrashingDatabases(DatabaseEngine& inner, CrashPlan& plan) : inner_(inner), plan_(plan) {}
-  std::unique_ptr<Database> OpenDatabase(const std::string& path) override {
-    return std::make_unique<CrashingDatabase>(inner_.OpenDatabase(path), plan_);
-  }
-
- private:
-  DatabaseEngine& inner_;
-  CrashPlan& plan_;
-};
-
 TEST(SafetyNetTest, AnUndoCutShortAtAnyWriteIsFinishedByTheNextUndo) {
   for (int crashAt = 1;; ++crashAt) {
     SCOPED_TRACE("crash at write " + std::to_string(crashAt));
@@ -293,7 +260,7 @@ TEST(SafetyNetTest, AnUndoCutShortAtAnyWriteIsFinishedByTheNextUndo) {
     stores.Run();
     CrashPlan plan(crashAt);
     CrashingFiles files(plan);
-    CrashingDatabases databases(stores.databases, plan);
+    testing::FaultyDatabaseEngine databases(stores.databases, plan);
     Platform crashing{databases, stores.contacts, stores.settings, stores.launcher, &files};
     RunContext context{stores.state, stores.view, crashing};
     stores.view.confirmScript.push_back(true);
