@@ -12,7 +12,7 @@ namespace twinbook::testing {
 
 // A UserView for tests: records everything shown and answers the dialogs
 // from scripts. A dialog asked for with an empty script counts as closed
-// without an answer.
+// without an answer; a question (Confirm) fails the test.
 class ScriptedView : public UserView {
  public:
   void SetStatus(const std::string& text) override { statuses.push_back(text); }

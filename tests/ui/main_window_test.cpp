@@ -136,6 +136,18 @@ TEST_F(MainWindowTest, QuitDuringADialog) {
   EXPECT_EQ(window.AskConflict({}), std::nullopt);  // no dialog once quitting
 }
 
+// A question goes ahead only on its confirm button: Escape and Return (the
+// other button is the default) answer no.
+TEST_F(MainWindowTest, AQuestionGoesAheadOnlyOnItsConfirmButton) {
+  for (int key : {0, int(Qt::Key_Escape), int(Qt::Key_Return)}) {
+    WhenModal(&owner, "TwinbookQuestion", [&](QWidget* box) {
+      EXPECT_EQ(box->windowTitle(), "Confirm Deletions");
+      key == 0 ? Child<QPushButton>(box, "Confirm")->click() : QTest::keyClick(box, Qt::Key(key));
+    });
+    EXPECT_EQ(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}), key == 0);
+  }
+}
+
 // Each box, "ol" or "pb" before its name, shows its own field of its side; the
 // user edits both sides and empties a box, and the button pressed hands on its
 // side's boxes as they are then. Closing, or quitting while open, answers nothing.
