@@ -1,10 +1,10 @@
 // The peak memory of one whole run, measured in a process of its own:
 //
-//   bench_peak_memory [contacts per side, default 10000] [first|unchanged]
+//   bench_peak_memory [contacts per side, default 10000] [first|unchanged] [indexed|no-index]
 //
 // The stores are made by a child process, so that the peak resident size
 // (VmHWM) printed is that of the run alone, on top of what the program
-// holds before any run.
+// holds before any run; the difference is printed per contact per side.
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,7 +36,8 @@ long StatusKb(const std::string& field) {
 
 // Makes the stores in a child process, so that nothing of making them
 // counts against this process's peak. True when the child succeeded.
-bool MakeStoresApart(int contacts, const std::string& which, const std::filesystem::path& data) {
+bool MakeStoresApart(int contacts, const std::string& which, twinbook::bench::Indexes indexes,
+                     const std::filesystem::path& data) {
   const pid_t child = fork();
   if (child < 0) {
     return false;
@@ -50,8 +51,9 @@ bool MakeStoresApart(int contacts, const std::string& which, const std::filesyst
     std::optional<twinbook::bench::StoreTemplates> templates;
     try {
       templates.emplace();
-      twinbook::bench::CopyDataFolder(
-          which == "first" ? templates->FirstRun(contacts) : templates->Unchanged(contacts), data);
+      twinbook::bench::CopyDataFolder(which == "first" ? templates->FirstRun(contacts, indexes)
+                                                       : templates->Unchanged(contacts, indexes),
+                                      data);
     } catch (const std::exception& error) {
       std::cerr << error.what() << "\n";
       code = 1;
@@ -73,14 +75,19 @@ bool MakeStoresApart(int contacts, const std::string& which, const std::filesyst
 int main(int argc, char** argv) {
   const int contacts = argc > 1 ? std::atoi(argv[1]) : 10000;
   const std::string which = argc > 2 ? argv[2] : "first";
-  if (contacts <= 0 || (which != "first" && which != "unchanged")) {
-    std::cerr << "usage: bench_peak_memory [contacts per side] [first|unchanged]\n";
+  const std::string indexed = argc > 3 ? argv[3] : "indexed";
+  if (contacts <= 0 || (which != "first" && which != "unchanged") ||
+      (indexed != "indexed" && indexed != "no-index")) {
+    std::cerr << "usage: bench_peak_memory [contacts per side] [first|unchanged] "
+                 "[indexed|no-index]\n";
     return 2;
   }
+  const auto indexes =
+      indexed == "indexed" ? twinbook::bench::Indexes::Kept : twinbook::bench::Indexes::Dropped;
   try {
     twinbook::bench::ScratchFolder scratch;
     const std::filesystem::path data = scratch.path() / "Data";
-    if (!MakeStoresApart(contacts, which, data)) {
+    if (!MakeStoresApart(contacts, which, indexes, data)) {
       std::cerr << "Cannot make the stores\n";
       return 1;
     }
@@ -92,10 +99,12 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long peak = StatusKb("VmHWM");
-    std::cout << which << " run, " << contacts << " contacts per side\n"
+    std::cout << which << " run, " << contacts << " contacts per side, " << indexed << "\n"
               << "peak resident before the run: " << before << " kB\n"
               << "peak resident (VmHWM):        " << peak << " kB (" << (peak + 512) / 1024
               << " MB)\n"
+              << "above the start, per contact:  "
+              << static_cast<double>(peak - before) * 1024 / contacts << " bytes\n"
               << "run: " << seconds * 1000 << " ms, of which\n";
     for (const twinbook::PhaseInfo& phase : twinbook::kPhases) {
       std::cout << "  " << phase.startLabel << ": "

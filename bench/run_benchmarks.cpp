@@ -1,15 +1,33 @@
-// Whole runs over generated stores on disk, against the time it takes merely
-// to read those stores. A first run starts from a fresh copy of the same
-// stores, made while the clock is stopped; an unchanged run changes nothing,
-// so all unchanged runs of one size share one copy.
+// Whole runs over generated stores on disk, each timed beside the floor of
+// the work it cannot avoid, measured on the same disk in the same process:
+//
+//   twinbook_bench [--with-100k] [Google Benchmark flags]
+//
+// Every size (1,000, 10,000 and 30,000 contacts per side; 100,000 too with
+// --with-100k) is measured over stores made both ways: with the ContactID
+// indexes that twinbook-setup makes, and without them, as the PhoneBook
+// Manager may leave its database. A first run works on a fresh copy of the
+// stores, its floor on another fresh copy; an unchanged run changes nothing,
+// so all unchanged runs of one size share one copy, and its floor is reading
+// every byte of the three stores. The two of each pair are timed in turn,
+// first one then the other first, so that each follows the other's work on
+// the disk equally often. At the end the medians and the ratios that matter
+// are printed, each beside its target.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
-#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "whole_run.h"
 
@@ -31,14 +49,17 @@ StoreTemplates& Templates() {
 // with "discard", it waits for the disk on every block it frees).
 class Copies {
  public:
-  // A new copy of `from`, its cards settled.
-  fs::path Fresh(const fs::path& from) {
-    const fs::path data = scratch_.path() / std::to_string(++made_) / "Data";
-    CopyDataFolder(from, data);
+  // New copies of `from`, their cards settled.
+  std::vector<fs::path> Fresh(const fs::path& from, int count) {
+    std::vector<fs::path> made;
+    for (int i = 0; i < count; ++i) {
+      made.push_back(scratch_.path() / std::to_string(++made_) / "Data");
+      CopyDataFolder(from, made.back());
+    }
     // The run should not share the disk with the writing back of the copy.
     ::sync();
     WaitUntilCardsSettle();
-    return data;
+    return made;
   }
 
   // One copy of `from` for every caller: for stores that runs leave as they
@@ -46,7 +67,7 @@ class Copies {
   const fs::path& Shared(const fs::path& from) {
     auto it = shared_.find(from);
     if (it == shared_.end()) {
-      it = shared_.emplace(from, Fresh(from)).first;
+      it = shared_.emplace(from, Fresh(from, 1).front()).first;
     }
     return it->second;
   }
@@ -62,6 +83,12 @@ Copies& WorkingCopies() {
   return copies;
 }
 
+double SecondsOf(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // Milliseconds of phases first..last of the run just made.
 double PhaseMs(const WholeRun& run, Phase first, Phase last) {
   double seconds = 0;
@@ -71,75 +98,182 @@ double PhaseMs(const WholeRun& run, Phase first, Phase last) {
   return seconds * 1000;
 }
 
-// Times one StartSync per iteration over `stores` (a fresh copy of them
-// for each when `fresh`), and reports how the time divides between loading,
-// deciding and writing.
-void TimeRuns(benchmark::State& state, const fs::path& stores, bool fresh) {
-  std::optional<WholeRun> run;
-  int conflicts = 0;
-  double loadMs = 0, decideMs = 0, writeMs = 0;
+enum class Kind { First, Unchanged };
+
+// Every measurement of one benchmark: a run's milliseconds and its floor's.
+struct Measured {
+  std::vector<double> runMs;
+  std::vector<double> floorMs;
+};
+
+using ResultKey = std::tuple<Kind, Indexes, int>;
+
+std::map<ResultKey, Measured>& Results() {
+  static std::map<ResultKey, Measured> results;
+  return results;
+}
+
+// Times one run per iteration beside its floor, and reports how the run's
+// time divides between loading, deciding and writing.
+void TimeRuns(benchmark::State& state, Kind kind, Indexes indexes, int contacts) {
+  Measured& measured = Results()[ResultKey{kind, indexes, contacts}];
+  double floorMs = 0, ratio = 0, loadMs = 0, decideMs = 0, writeMs = 0;
   for (auto _ : state) {
-    state.PauseTiming();
-    run.reset();
-    run.emplace(fresh ? WorkingCopies().Fresh(stores) : WorkingCopies().Shared(stores));
-    state.ResumeTiming();
-    run->Run();
-    state.PauseTiming();
-    conflicts = run->view.conflicts;
-    loadMs += PhaseMs(*run, Phase::LoadingOutlook, Phase::LoadingSync);
-    decideMs += PhaseMs(*run, Phase::AssignIDs, Phase::SyncingNew);
-    writeMs += PhaseMs(*run, Phase::WritingOutlook, Phase::WritingSync);
-    state.ResumeTiming();
-  }
-  state.counters["conflicts"] = conflicts;
-  state.counters["load_ms"] = benchmark::Counter(loadMs, benchmark::Counter::kAvgIterations);
-  state.counters["decide_ms"] = benchmark::Counter(decideMs, benchmark::Counter::kAvgIterations);
-  state.counters["write_ms"] = benchmark::Counter(writeMs, benchmark::Counter::kAvgIterations);
-}
-
-void BM_FirstRun(benchmark::State& state) {
-  try {
-    const fs::path& stores = Templates().FirstRun(static_cast<int>(state.range(0)));
-    TimeRuns(state, stores, true);
-  } catch (const std::exception& error) {
-    state.SkipWithError(error.what());
-  }
-}
-
-void BM_UnchangedRun(benchmark::State& state) {
-  try {
-    std::string how;
-    const fs::path& stores = Templates().Unchanged(static_cast<int>(state.range(0)), &how);
-    state.SetLabel(how);
-    TimeRuns(state, stores, false);
-  } catch (const std::exception& error) {
-    state.SkipWithError(error.what());
-  }
-}
-
-// The floor under an unchanged run: the same stores read once, nothing
-// decided or written.
-void BM_ReadEverything(benchmark::State& state) {
-  try {
-    const fs::path& stores =
-        WorkingCopies().Shared(Templates().Unchanged(static_cast<int>(state.range(0))));
-    std::size_t bytes = 0;
-    for (auto _ : state) {
-      bytes = ReadEverything(stores);
-      benchmark::DoNotOptimize(bytes);
+    fs::path runOn, floorOn;
+    const FirstRunWrites* writes = nullptr;
+    if (kind == Kind::First) {
+      writes = &Templates().WritesOfFirstRun(contacts, indexes);
+      const std::vector<fs::path> copies =
+          WorkingCopies().Fresh(Templates().FirstRun(contacts, indexes), 2);
+      runOn = copies[0];
+      floorOn = copies[1];
+    } else {
+      runOn = floorOn = WorkingCopies().Shared(Templates().Unchanged(contacts, indexes));
     }
-    state.counters["bytes"] = static_cast<double>(bytes);
-  } catch (const std::exception& error) {
-    state.SkipWithError(error.what());
+    // The disk should not still be writing back what the last measurement
+    // wrote (a first run at 30,000 leaves tens of megabytes behind it).
+    ::sync();
+    WholeRun run(runOn);
+    double runSeconds = 0, floorSeconds = 0;
+    auto timeRun = [&] { runSeconds = SecondsOf([&] { run.Run(); }); };
+    auto timeFloor = [&] {
+      floorSeconds =
+          kind == Kind::First ? TimeFirstRunFloor(floorOn, *writes) : TimeReadingBytes(floorOn);
+    };
+    if (measured.runMs.size() % 2 == 0) {
+      timeFloor();
+      timeRun();
+    } else {
+      timeRun();
+      timeFloor();
+    }
+    state.SetIterationTime(runSeconds);
+    measured.runMs.push_back(runSeconds * 1000);
+    measured.floorMs.push_back(floorSeconds * 1000);
+    floorMs += floorSeconds * 1000;
+    ratio += runSeconds / floorSeconds;
+    loadMs += PhaseMs(run, Phase::LoadingOutlook, Phase::LoadingSync);
+    decideMs += PhaseMs(run, Phase::AssignIDs, Phase::SyncingNew);
+    writeMs += PhaseMs(run, Phase::WritingOutlook, Phase::WritingSync);
   }
+  using benchmark::Counter;
+  state.counters["floor_ms"] = Counter(floorMs, Counter::kAvgIterations);
+  state.counters["ratio"] = Counter(ratio, Counter::kAvgIterations);
+  state.counters["load_ms"] = Counter(loadMs, Counter::kAvgIterations);
+  state.counters["decide_ms"] = Counter(decideMs, Counter::kAvgIterations);
+  state.counters["write_ms"] = Counter(writeMs, Counter::kAvgIterations);
 }
 
-BENCHMARK(BM_FirstRun)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UnchangedRun)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadEverything)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+double Median(std::vector<double> values) {
+  if (values.empty()) {
+    return 0;
+  }
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::vector<double> Ratios(const Measured& measured) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < measured.runMs.size(); ++i) {
+    ratios.push_back(measured.runMs[i] / measured.floorMs[i]);
+  }
+  return ratios;
+}
+
+void PrintVerdict(const char* what, double value, double target) {
+  if (!(value > 0) || std::isinf(value)) {
+    std::printf("  %-52s not measured\n", what);
+    return;
+  }
+  std::printf("  %-52s %6.2f  (target <= %4.1f)  %s\n", what, value, target,
+              value <= target ? "ok" : "MISSED");
+}
+
+// The medians of every measurement, and the ratios the targets are set on.
+void PrintSummary(const std::vector<int>& sizes) {
+  std::printf(
+      "\nMedians (ms)      contacts   first run   its floor   ratio   unchanged   "
+      "read bytes   ratio\n");
+  for (Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
+    for (int contacts : sizes) {
+      const Measured& first = Results()[ResultKey{Kind::First, indexes, contacts}];
+      const Measured& same = Results()[ResultKey{Kind::Unchanged, indexes, contacts}];
+      if (first.runMs.empty() && same.runMs.empty()) {
+        continue;
+      }
+      std::printf("%-16s %9d %11.0f %11.0f %7.2f %11.0f %12.0f %7.2f\n", NameOf(indexes), contacts,
+                  Median(first.runMs), Median(first.floorMs), Median(Ratios(first)),
+                  Median(same.runMs), Median(same.floorMs), Median(Ratios(same)));
+    }
+  }
+  auto run = [](Kind kind, Indexes indexes, int contacts) {
+    return Median(Results()[ResultKey{kind, indexes, contacts}].runMs);
+  };
+  for (Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
+    std::printf("\n%s:\n", NameOf(indexes));
+    for (int contacts : sizes) {
+      if (contacts <= 10000) {
+        continue;
+      }
+      const double target = contacts == 30000 ? 3.3 : 11.0 * contacts / 100000;
+      for (Kind kind : {Kind::First, Kind::Unchanged}) {
+        const std::string what = std::string(kind == Kind::First ? "first" : "unchanged") +
+                                 " run, " + std::to_string(contacts) + " / 10000";
+        PrintVerdict(what.c_str(), run(kind, indexes, contacts) / run(kind, indexes, 10000),
+                     target);
+      }
+    }
+    PrintVerdict("first run at 10000 / its floor",
+                 Median(Ratios(Results()[ResultKey{Kind::First, indexes, 10000}])), 1.5);
+    PrintVerdict("unchanged run at 10000 / reading every byte",
+                 Median(Ratios(Results()[ResultKey{Kind::Unchanged, indexes, 10000}])), 3.0);
+  }
+}
 
 }  // namespace
 
 }  // namespace twinbook::bench
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  using namespace twinbook::bench;
+  std::vector<int> sizes = {1000, 10000, 30000};
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--with-100k") == 0) {
+      sizes.push_back(100000);
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  for (int contacts : sizes) {
+    for (twinbook::bench::Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
+      for (Kind kind : {Kind::First, Kind::Unchanged}) {
+        const std::string name = std::string(kind == Kind::First ? "FirstRun/" : "UnchangedRun/") +
+                                 NameOf(indexes) + "/" + std::to_string(contacts);
+        benchmark::RegisterBenchmark(name.c_str(),
+                                     [kind, indexes, contacts](benchmark::State& state) {
+                                       try {
+                                         TimeRuns(state, kind, indexes, contacts);
+                                       } catch (const std::exception& error) {
+                                         state.SkipWithError(error.what());
+                                       }
+                                     })
+            ->Iterations(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+      }
+    }
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintSummary(sizes);
+  // Before the copies are removed, which takes long.
+  std::fflush(stdout);
+  return 0;
+}

@@ -2,11 +2,12 @@
 // massif, heaptrack), which should see the run and nothing of making the
 // stores:
 //
-//   bench_run_once make <contacts per side> first|unchanged <folder>
+//   bench_run_once make <contacts per side> first|unchanged <folder> [no-index]
 //   bench_run_once run <folder>
 //   bench_run_once read <folder>
 //
-// "make" writes the stores into <folder>/Data (which must not exist);
+// "make" writes the stores into <folder>/Data (which must not exist), with
+// the databases' ContactID indexes or, given "no-index", without;
 // "run" copies them to <folder>/Run-<n> and makes one run over the copy,
 // printing how long each phase took; "read" reads everything of
 // <folder>/Data once, as a run has to at the least. The copies are left for the caller to
@@ -28,13 +29,15 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   try {
-    if (command == "make" && argc == 5) {
+    if (command == "make" && (argc == 5 || (argc == 6 && std::string(argv[5]) == "no-index"))) {
       const int contacts = std::atoi(argv[2]);
       const std::string which = argv[3];
+      const auto indexes =
+          argc == 6 ? twinbook::bench::Indexes::Dropped : twinbook::bench::Indexes::Kept;
       twinbook::bench::StoreTemplates templates;
-      twinbook::bench::CopyDataFolder(
-          which == "first" ? templates.FirstRun(contacts) : templates.Unchanged(contacts),
-          fs::path(argv[4]) / "Data");
+      twinbook::bench::CopyDataFolder(which == "first" ? templates.FirstRun(contacts, indexes)
+                                                       : templates.Unchanged(contacts, indexes),
+                                      fs::path(argv[4]) / "Data");
       return 0;
     }
     if (command == "read" && argc == 3) {
@@ -75,7 +78,8 @@ int main(int argc, char** argv) {
     std::cerr << error.what() << "\n";
     return 1;
   }
-  std::cerr << "usage: bench_run_once make <contacts per side> first|unchanged <folder>\n"
+  std::cerr << "usage: bench_run_once make <contacts per side> first|unchanged <folder> "
+               "[no-index]\n"
                "       bench_run_once run <folder>\n"
                "       bench_run_once read <folder>\n";
   return 2;

@@ -132,12 +132,32 @@ void CopyDataFolder(const std::filesystem::path& from, const std::filesystem::pa
 // writing.
 void WaitUntilCardsSettle();
 
+// Whether the stores keep the ContactID indexes that twinbook-setup makes,
+// or have none, as the PhoneBook Manager may leave its database (and an
+// older sync database may be).
+enum class Indexes { Kept, Dropped };
+
+const char* NameOf(Indexes indexes);
+
+// Drops every index of the PhoneBook and sync databases of a Data folder.
+void DropIndexes(const std::filesystem::path& dataFolder);
+
+// What a first run over a Data folder writes, found by making one over a
+// copy: the cards it saves or makes (their paths below the Data folder and
+// their new content), the PhoneBook contacts whose rows it changes, and the
+// sync rows it adds, changes or deletes.
+struct FirstRunWrites {
+  std::vector<std::pair<std::string, std::string>> cards;
+  int phoneBookContacts = 0;
+  int syncRows = 0;
+};
+
 // The stores every measured run of one size starts from, made once per size
 // and process, below one scratch folder.
 class StoreTemplates {
  public:
   // Cards and phone book before any run, empty sync database.
-  const std::filesystem::path& FirstRun(int contactsPerSide);
+  const std::filesystem::path& FirstRun(int contactsPerSide, Indexes indexes = Indexes::Kept);
 
   // Stores in step: a run over them changes nothing. Made by one full run
   // over the first-run stores, provided that a second run then changes
@@ -145,13 +165,32 @@ class StoreTemplates {
   // cannot bring the stores in step) generated in step directly. Either way a
   // run over them is tried once and must leave every store as it was.
   // `how` receives which of the two it was.
-  const std::filesystem::path& Unchanged(int contactsPerSide, std::string* how = nullptr);
+  const std::filesystem::path& Unchanged(int contactsPerSide, Indexes indexes = Indexes::Kept,
+                                         std::string* how = nullptr);
+
+  // What the first run over FirstRun(contactsPerSide, indexes) writes.
+  const FirstRunWrites& WritesOfFirstRun(int contactsPerSide, Indexes indexes = Indexes::Kept);
 
  private:
+  using Key = std::pair<int, Indexes>;
   ScratchFolder scratch_;
-  std::map<int, std::filesystem::path> firstRun_;
-  std::map<int, std::pair<std::filesystem::path, std::string>> unchanged_;
+  std::map<Key, std::filesystem::path> firstRun_;
+  std::map<Key, std::pair<std::filesystem::path, std::string>> unchanged_;
+  std::map<Key, FirstRunWrites> writes_;
 };
+
+// The floor under a first run over a Data folder that it writes `writes`
+// to: the time to read every card once, replace or make every card the run
+// writes the safe way (a temporary file renamed over it), and commit one
+// single-row transaction per PhoneBook contact and per sync row the run
+// writes, in WAL mode with synchronous=NORMAL, as the program sets the files.
+// Writes to the folder; in seconds.
+double TimeFirstRunFloor(const std::filesystem::path& dataFolder, const FirstRunWrites& writes);
+
+// The floor under an unchanged run: the time to read every byte of the
+// three stores (every file of the Contacts folder, both database files and
+// their write-ahead logs), in seconds. `bytes` receives how many were read.
+double TimeReadingBytes(const std::filesystem::path& dataFolder, std::size_t* bytes = nullptr);
 
 // Whether a run over the Data folder leaves the stores as they were; when it
 // does not, `difference` receives the first change.

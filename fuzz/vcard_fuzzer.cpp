@@ -1,5 +1,4 @@
-// Arbitrary bytes through the vCard reader, the property mapping and the
-// writer; the properties checked are those of fuzz_check.h.
+// Arbitrary bytes through the vCard reader, mapping and writer (fuzz_check.h).
 #include <cstdint>
 
 #include "fuzz_check.h"

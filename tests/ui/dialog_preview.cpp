@@ -1,6 +1,4 @@
-// Shows one of the run's dialogs filled with sample values, for looking at its
-// layout (scripts/screenshots) without producing a real conflict or rename.
-// Usage: ui_dialog_preview conflict|name
+// ui_dialog_preview conflict|name: a run's dialog with sample values, for scripts/screenshots.
 #include <QApplication>
 #include <cstdio>
 #include <string>
@@ -19,14 +17,10 @@ int main(int argc, char** argv) {
   // clang-format on
   question.phoneBook = question.outlook;
   question.phoneBook.MobileNumber = "5550104444";
-  question.phoneBook.Work1Number = "5550107777";
-  question.phoneBook.Work1Speed = "6";
-  if (which == "conflict") {
+  if (which == "conflict")
     ConflictDialog::Ask(question, nullptr);
-  } else if (which == "name") {
+  else if (which == "name")
     NamePromptDialog::Ask(NameValues{"Ann", "Doe", "Ann Doe", "Smith, Ann"}, "File As", nullptr);
-  } else {
-    std::fprintf(stderr, "usage: %s conflict|name\n", argv[0]);
-    return 2;
-  }
+  else
+    return std::fprintf(stderr, "usage: %s conflict|name\n", argv[0]), 2;
 }

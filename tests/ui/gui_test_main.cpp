@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
-// A test that ends the program (Quit) leaves Qt's quit mark set, and every
-// event loop started afterwards would end at once: running the application's
-// own loop once after each test clears it.
+// A test that quits leaves Qt's quit mark set, which would end every later event loop at once.
 struct ClearQuitAfterEachTest : ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo&) override {
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
@@ -13,7 +11,6 @@ struct ClearQuitAfterEachTest : ::testing::EmptyTestEventListener {
   }
 };
 
-// One QApplication for the whole process; the offscreen platform needs no display.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

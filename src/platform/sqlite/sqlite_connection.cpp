@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/sqlite/sqlite_row_lookup.h"
+
 namespace twinbook {
 
 namespace {
@@ -160,7 +162,11 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
   return connection;
 }
 
+SqliteConnection::SqliteConnection(Key, sqlite3* db, std::string path)
+    : db_(db), path_(std::move(path)), lookups_(std::make_unique<RowLookups>(*this)) {}
+
 SqliteConnection::~SqliteConnection() {
+  lookups_.reset();
   cache_.clear();
   givenBack_.clear();
   sqlite3_close_v2(db_);
@@ -288,6 +294,7 @@ void SqliteConnection::EndWrite() {
   committedChanges.fetch_add(1, std::memory_order_acq_rel);
   if (inTransaction_ && !transactionLost_ && sqlite3_get_autocommit(db_) != 0) {
     transactionLost_ = true;
+    lookups_->DropAll();
     throw DatabaseError("The transaction on " + path_ +
                         " was undone by the database after a failed write: " + LastError());
   }
@@ -332,6 +339,7 @@ void SqliteConnection::RollbackTransaction() noexcept {
   }
   inTransaction_ = false;
   transactionLost_ = false;
+  lookups_->DropAll();
   // Statements still reading would see rows that are about to vanish; the
   // cursors seek afresh on their next move anyway.
   ResetReadingStatements();

@@ -44,6 +44,7 @@ std::string DescribeValue(const FieldValue& value);
 std::uint64_t CommittedChangeCount();
 
 struct SqliteTableShape;  // sqlite_table.h
+class RowLookups;         // sqlite_row_lookup.h
 
 // One open database file: the connection, its settings and the statements
 // shared by every cursor on it. Cursors hold it by shared_ptr, so it lives as
@@ -62,7 +63,7 @@ class SqliteConnection {
 
  public:
   // Only Open() can make the key, so only Open() makes connections.
-  SqliteConnection(Key, sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  SqliteConnection(Key, sqlite3* db, std::string path);
   ~SqliteConnection();
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -92,6 +93,10 @@ class SqliteConnection {
   // The file's schema version: it changes with every change to a table's
   // definition, by any program.
   std::int64_t SchemaVersion();
+
+  // Where the filtered cursors on this connection find their rows, for
+  // columns without an index; kept up to date by every write made here.
+  RowLookups& lookups() { return *lookups_; }
 
   // Called before every write. The first one puts the file into WAL mode
   // (see the .cpp). Outside a transaction each write runs in autocommit
@@ -144,6 +149,7 @@ class SqliteConnection {
   std::map<std::string, SqliteStatement> cache_;
   std::unordered_map<std::string, std::vector<SqliteStatement>> givenBack_;
   std::map<std::string, std::shared_ptr<const SqliteTableShape>> shapes_;
+  std::unique_ptr<RowLookups> lookups_;
 };
 
 }  // namespace twinbook

@@ -133,7 +133,7 @@ SqliteTable::SqliteTable(std::shared_ptr<SqliteConnection> connection, const std
 }
 
 SqliteTable::~SqliteTable() {
-  for (Statement* statement : {&forward_, &backward_, &byRowid_, &any_}) {
+  for (Statement* statement : {&forward_, &backward_, &byRowid_, &any_, &holds_}) {
     connection_->GiveBack(statement->sql, std::move(statement->statement));
   }
 }
@@ -234,10 +234,16 @@ void SqliteTable::PrepareStatements(const std::optional<Filter>& filter) {
     statement->statement = connection_->Take(statement->sql, context);
   }
   if (filter) {
+    holds_.sql = select + rowid + " = ?1" + condition;
+    holds_.statement = connection_->Take(holds_.sql, context);
     // Bindings outlive resets: the filter value is bound once.
-    for (sqlite3_stmt* statement : {forward_.get(), backward_.get(), any_.get()}) {
+    for (sqlite3_stmt* statement : {forward_.get(), backward_.get(), any_.get(), holds_.get()}) {
       BindValue(statement, 2, filter->value);
     }
+    filterColumn_ = shape_->columns[ColumnIndex(filter->column)].name;
+    RowLookups& lookups = connection_->lookups();
+    filterKey_ = KeyOfCompared(lookups.ComparedAs(*shape_, *filterColumn_, filter->value));
+    lookups.NoteOpened(table_, *filterColumn_);
   }
 }
 
@@ -280,8 +286,63 @@ void SqliteTable::StopWalk() {
   }
 }
 
+bool SqliteTable::FiledRows(const std::vector<std::int64_t>*& rows) {
+  if (!filterColumn_) {
+    return false;
+  }
+  const ColumnRows* filed = connection_->lookups().Find(table_, *shape_, *filterColumn_);
+  if (filed == nullptr) {
+    return false;
+  }
+  rows = filed->Rows(filterKey_);
+  return true;
+}
+
+bool SqliteTable::Holds(std::int64_t rowid, bool arrive) {
+  sqlite3_stmt* statement = holds_.get();
+  sqlite3_bind_int64(statement, 1, rowid);
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_ROW && arrive) {
+    rowid_ = rowid;
+    for (size_t i = 0; i < row_.size(); ++i) {
+      ReadColumnInto(statement, static_cast<int>(i + 1), row_[i]);
+    }
+  }
+  const std::string error = connection_->LastError();
+  sqlite3_reset(statement);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    throw DatabaseError("Cannot read " + Where() + ": " + error);
+  }
+  return rc == SQLITE_ROW;
+}
+
+bool SqliteTable::SeekFiled(const std::vector<std::int64_t>* rows, Walk walk, std::int64_t bound) {
+  if (rows == nullptr) {
+    return false;
+  }
+  // A filed row that no longer holds the value (or no longer exists) is
+  // passed over, as the query would pass it over.
+  if (walk == Walk::Forward) {
+    for (auto it = std::lower_bound(rows->begin(), rows->end(), bound); it != rows->end(); ++it) {
+      if (Holds(*it, true)) {
+        return true;
+      }
+    }
+  } else {
+    for (auto it = std::upper_bound(rows->begin(), rows->end(), bound); it != rows->begin();) {
+      if (Holds(*--it, true)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 bool SqliteTable::Seek(Walk walk, std::int64_t bound) {
   StopWalk();
+  if (const std::vector<std::int64_t>* rows = nullptr; FiledRows(rows)) {
+    return SeekFiled(rows, walk, bound);
+  }
   sqlite3_stmt* statement = WalkStatement(walk);
   sqlite3_bind_int64(statement, 1, bound);
   walk_ = walk;
@@ -309,6 +370,16 @@ bool SqliteTable::Step() {
 }
 
 bool SqliteTable::IsEmpty() {
+  if (const std::vector<std::int64_t>* rows = nullptr; FiledRows(rows)) {
+    if (rows != nullptr) {
+      for (std::int64_t rowid : *rows) {
+        if (Holds(rowid, false)) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
   const int rc = sqlite3_step(any_.get());
   const std::string error = connection_->LastError();
   sqlite3_reset(any_.get());
@@ -430,12 +501,16 @@ void SqliteTable::SetField(const std::string& column, FieldValue value) {
   pending_[index] = std::move(*stored);
 }
 
-void SqliteTable::Write(sqlite3_stmt* statement, const std::string& what) {
+void SqliteTable::Write(sqlite3_stmt* statement, const std::string& what, RowLookups::Write write) {
   StopWalk();
   connection_->BeginWrite();
+  RowLookups& lookups = connection_->lookups();
+  lookups.WriteStarting();
   const int rc = sqlite3_step(statement);
   const std::string error = connection_->LastError();
   sqlite3_reset(statement);
+  const bool adding = write == RowLookups::Write::Insert;
+  lookups.WriteDone(table_, *shape_, rc, write, adding ? 0 : rowid_, adding ? nullptr : &row_);
   connection_->EndWrite();
   if (rc != SQLITE_DONE) {
     throw DatabaseError("Cannot " + what + " in " + Where() + ": " + error);
@@ -464,7 +539,7 @@ void SqliteTable::Update() {
         BindValue(insert, ++parameter, *value);
       }
     }
-    Write(insert, "add a row");
+    Write(insert, "add a row", RowLookups::Write::Insert);
     if (eof_ && bof_) {
       // A row added to an empty table sits past the cursor: the cursor is
       // no longer before the first row, and still past the last.
@@ -483,7 +558,7 @@ void SqliteTable::Update() {
     }
     sqlite3_bind_int64(update, ++parameter, rowid_);
     const std::string row = "row id " + std::to_string(rowid_);
-    Write(update, "change " + row);
+    Write(update, "change " + row, RowLookups::Write::Update);
     if (sqlite3_changes(connection_->handle()) == 0) {
       throw DatabaseError("Cannot change " + row + " in " + Where() + ": the row no longer exists");
     }
@@ -550,7 +625,7 @@ void SqliteTable::Delete() {
                           "Cannot delete from " + Where());
   sqlite3_bind_int64(remove, 1, rowid_);
   const std::string row = "row id " + std::to_string(rowid_);
-  Write(remove, "delete " + row);
+  Write(remove, "delete " + row, RowLookups::Write::Delete);
   // The cursor keeps the deleted row's rowid as its place: the next move
   // goes to its neighbour, whatever happened to the table meanwhile.
   deleted_ = true;

@@ -9,6 +9,7 @@
 
 #include "platform/database.h"
 #include "platform/sqlite/sqlite_connection.h"
+#include "platform/sqlite/sqlite_row_lookup.h"
 
 namespace twinbook {
 
@@ -60,6 +61,11 @@ std::optional<FieldValue> ConvertForColumn(SqliteConnection& connection, const S
 // connection of this process (through this cursor included), after a change
 // of direction, and at MoveFirst/MoveLast. Changes made by another process
 // while a walk is stepping are seen from the next of these.
+//
+// A filtered cursor over a column without an index does not step: each move
+// visits the rows the connection's RowLookups files under the filter's
+// value, from the cursor's place on, and goes to the first that the file
+// says holds the value now.
 class SqliteTable final : public Table {
  public:
   struct Filter {
@@ -103,7 +109,15 @@ class SqliteTable final : public Table {
   bool IsEmpty();
   void Arrive(bool found, Walk walk);
   void ReloadRow();
-  void Write(sqlite3_stmt* statement, const std::string& what);
+  // The rowids filed under the filter's value, in increasing order, when
+  // the connection keeps a filing of the filter's column; false when the
+  // cursor asks SQLite instead. `rows` is null when no row is filed.
+  bool FiledRows(const std::vector<std::int64_t>*& rows);
+  // Whether the row `rowid` exists and holds the filter's value; when it
+  // does and `arrive`, the cursor goes there.
+  bool Holds(std::int64_t rowid, bool arrive);
+  bool SeekFiled(const std::vector<std::int64_t>* rows, Walk walk, std::int64_t bound);
+  void Write(sqlite3_stmt* statement, const std::string& what, RowLookups::Write write);
   // The statement that adds a row (or changes the current one) setting the
   // columns marked in `set`, made once per cursor and combination.
   sqlite3_stmt* WriteStatement(bool adding, const std::vector<bool>& set);
@@ -125,6 +139,10 @@ class SqliteTable final : public Table {
   Statement backward_;  // rows from a rowid downwards
   Statement byRowid_;   // the row of a rowid
   Statement any_;       // whether there is a row at all
+  Statement holds_;     // whether a row holds the filter's value, and its values
+
+  std::optional<std::string> filterColumn_;  // as the table declares it
+  LookupKey filterKey_ = 0;                  // the filter value's, as compared
 
   Walk walk_ = Walk::None;         // the statement stepping, if any
   std::uint64_t walkChanges_ = 0;  // CommittedChangeCount() when it started

@@ -1,7 +1,5 @@
 // The QProcess launcher, over real shell scripts that wait for a file the
-// test creates, so that they cannot end before the test lets them however
-// fast or slow the machine is (they give up after a minute, so that a broken
-// test fails instead of hanging).
+// test creates (for a minute at most), so that they cannot end before it.
 #include <gtest/gtest.h>
 
 #include <chrono>
