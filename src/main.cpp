@@ -4,6 +4,7 @@
 #include "environment/run_state.h"
 #include "platform/data_folder.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_file_system.h"
 #include "platform/qt/qt_process_launcher.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/sqlite/sqlite_database.h"
@@ -34,7 +35,8 @@ int main(int argc, char* argv[]) {
                                        twinbook::VCardContactStore::SystemClock);
   twinbook::QtSettingsStore settings;
   twinbook::QtProcessLauncher launcher;
-  twinbook::Platform platform{databases, contacts, settings, launcher};
+  twinbook::LocalFileSystem files;
+  twinbook::Platform platform{databases, contacts, settings, launcher, &files};
 
   twinbook::RunState state(folders);
   twinbook::MainWindow window(state, platform);

@@ -1,15 +1,18 @@
 #include "engine/start_sync.h"
 
 #include <exception>
+#include <memory>
 
 #include "engine/change_flags.h"
 #include "engine/contact_ids.h"
+#include "engine/deletion_check.h"
 #include "engine/duplicate_ids.h"
 #include "engine/reconcile.h"
 #include "engine/speed_dials.h"
 #include "environment/activity_log.h"
 #include "environment/app_info.h"
 #include "environment/phonebook_manager.h"
+#include "environment/run_backup.h"
 #include "stores/outlook_import.h"
 #include "stores/outlook_writer.h"
 #include "stores/phonebook_import.h"
@@ -77,12 +80,13 @@ bool CapacityAllowsWriting(RunContext& context) {
   return false;
 }
 
-void Synchronize(RunContext& context, const PhaseRoutines& routines) {
+// `backup`: the backup of this run, whose platform `context` writes
+// through; null when the platform keeps no backups.
+void Synchronize(RunContext& context, const PhaseRoutines& routines, RunBackup* backup) {
   RunState& state = context.state;
   UserView& view = context.view;
 
   view.HidePhaseLabels();
-  ResetSyncState(state, context.platform.settings);
   if (state.settings.PMBefore) {
     view.SetStatus(kStatusWaiting);
     RunPhoneBookManager(context, true);
@@ -104,6 +108,8 @@ void Synchronize(RunContext& context, const PhaseRoutines& routines) {
     log.WriteLine("Loaded previous sync data from " + state.settings.SyncPath);
     log.Close();
   }
+  // Before the deciding phases add the new contacts to it.
+  const int syncRowsLoaded = state.SyncDatabaseSet.Count();
   // Only now that every store has loaded without error may the loading
   // touch a store.
   routines.afterLoading(context);
@@ -124,10 +130,17 @@ void Synchronize(RunContext& context, const PhaseRoutines& routines) {
   if (!CapacityAllowsWriting(context)) {
     return;
   }
+  if (!DeletionsConfirmed(context, syncRowsLoaded)) {
+    return;
+  }
 
   RunPhase(context, routines, Phase::WritingOutlook);
   RunPhase(context, routines, Phase::WritingPhoneBook);
   RunPhase(context, routines, Phase::WritingSync);
+  // What Undo compares with, before the PhoneBook Manager may change it.
+  if (backup != nullptr) {
+    backup->Seal();
+  }
 
   if (state.settings.PMAfter) {
     view.SetStatus(kStatusWaiting);
@@ -184,12 +197,42 @@ void StartSync(RunContext& context, const PhaseRoutines& routines) {
     return;
   }
   RunGuard guard(context.state);
+  // Declared before the backup: the lock is given up after the backup is
+  // sealed, whatever way the run ends.
+  std::unique_ptr<FileLock> lock;
+  std::unique_ptr<RunBackup> backup;
   try {
-    Synchronize(context, routines);
+    ResetSyncState(context.state, context.platform.settings);
+    if (context.platform.files == nullptr) {
+      Synchronize(context, routines, nullptr);
+    } else {
+      lock = context.platform.files->TryLock(LockPathFor(context.settings().SyncPath));
+      if (!lock) {
+        context.view.ShowMessage(kAnotherRunMessage);
+        ResetSyncState(context.state, context.platform.settings);
+        return;
+      }
+      backup = std::make_unique<RunBackup>(context.platform, context.settings());
+      RunContext recorded{context.state, context.view, backup->platform()};
+      Synchronize(recorded, routines, backup.get());
+      // A run stopped before its writers may have rewritten excluded cards.
+      backup->Seal();
+    }
   } catch (const RunAborted&) {
-    // The user is ending the program: write nothing more, not even the log.
+    // The user is ending the program: write nothing more, not even the log
+    // or the backup's record. Such a run cannot be undone.
   } catch (const std::exception& error) {
-    ReportRunError(context, error.what());
+    // What the run wrote before the error can be undone like any run's.
+    std::string message = error.what();
+    if (backup) {
+      try {
+        backup->Seal();
+      } catch (const std::exception& sealError) {
+        message +=
+            " (and its backup could not be completed: " + std::string(sealError.what()) + ")";
+      }
+    }
+    ReportRunError(context, message);
   }
   ResetSyncState(context.state, context.platform.settings);
 }

@@ -53,6 +53,14 @@ struct NameValues {
   bool operator==(const NameValues&) const = default;
 };
 
+// A question with two answers, put in a box of its own.
+struct Question {
+  std::string title;
+  std::string text;
+  std::string confirm;  // the button that goes ahead, e.g. "&Delete"
+  std::string cancel;   // the one that does not, e.g. "&Stop": the default, and Escape
+};
+
 // Thrown out of a run when the user ends the program in the middle of it (a
 // Quit during the manager wait or while a dialog is open): the run stops
 // where it is and writes nothing more, not even to the log.
@@ -88,6 +96,11 @@ class UserView {
   // values confirmed with OK, or nullopt when it was closed without OK.
   virtual std::optional<NameValues> AskNewName(const NameValues& proposal,
                                                const std::string& nameField) = 0;
+
+  // Asks `question` modally. True only when its confirm button was pressed;
+  // the cancel button, Escape, closing the box and the program ending all
+  // answer false.
+  virtual bool Confirm(const Question& question) = 0;
 
   // Lets the window handle what is pending (repaint, input) while a run waits.
   virtual void ProcessEvents() = 0;

@@ -129,6 +129,27 @@ class Database {
   // already. Like a cursor, it keeps the file open and may outlive this
   // object.
   virtual std::unique_ptr<Transaction> BeginTransaction() = 0;
+
+  // Copies the whole database, as it stands now, into a new file at
+  // `path`, consistently even while other programs write to it. Throws
+  // DatabaseError naming both files when the copy cannot be made; a copy
+  // begun is then removed. This engine cannot copy unless it says otherwise.
+  virtual void CopyTo(const std::string& path) {
+    throw DatabaseError("Cannot copy the database to " + path + ": not supported here");
+  }
+  // Replaces the whole content of this database, in one step, by that of
+  // the database file at `path` (a copy made by CopyTo). Throws
+  // DatabaseError naming both files when that fails; the content is then
+  // unchanged.
+  virtual void ReplaceContentFrom(const std::string& path) {
+    throw DatabaseError("Cannot restore the database from " + path + ": not supported here");
+  }
+  // A fingerprint of the whole content (every table's definition and every
+  // row in stored order): equal fingerprints mean equal content, whoever
+  // wrote it. Throws DatabaseError naming the file.
+  virtual std::string ContentFingerprint() {
+    throw DatabaseError("Cannot take the fingerprint of a database: not supported here");
+  }
 };
 
 // Opens database files. Never creates one.

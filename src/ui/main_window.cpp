@@ -12,6 +12,7 @@
 
 #include <exception>
 
+#include "engine/undo_sync.h"
 #include "environment/app_info.h"
 #include "environment/phonebook_manager.h"
 #include "stores/inclusion_report.h"
@@ -20,6 +21,7 @@
 #include "ui/message_box.h"
 #include "ui/name_prompt_dialog.h"
 #include "ui/options_dialog.h"
+#include "ui/question_box.h"
 
 namespace twinbook {
 
@@ -56,6 +58,8 @@ void MainWindow::BuildMenus() {
   tools->setObjectName("Tools");
   addItem(tools, "Inclusion", "&Inclusion Report", &MainWindow::WriteInclusionReportClicked);
   addItem(tools, "Settings", "&Options", &MainWindow::ShowOptions);
+  addItem(tools, "UndoSync", "&Undo Last Synchronization", &MainWindow::UndoSyncClicked)
+      ->setShortcut(QKeySequence::Undo);
 
   QMenu* about = menuBar()->addMenu("&About");
   about->setObjectName("About");
@@ -158,6 +162,14 @@ std::optional<NameValues> MainWindow::AskNewName(const NameValues& proposal,
   return quitRequested_ ? std::nullopt : answer;
 }
 
+bool MainWindow::Confirm(const Question& question) {
+  if (quitRequested_) {
+    return false;
+  }
+  const bool confirmed = AskQuestion(this, question);
+  return confirmed && !quitRequested_;
+}
+
 void MainWindow::ProcessEvents() {
   QApplication::processEvents();
 }
@@ -169,6 +181,15 @@ void MainWindow::StartSyncClicked() {
     StartSync(context_, routines_);
   } catch (const std::exception& error) {
     ShowMessage(std::string("Synchronization stopped by an error: ") + error.what());
+  }
+}
+
+void MainWindow::UndoSyncClicked() {
+  // UndoLastSync reports its own errors; nothing may escape into Qt's loop.
+  try {
+    UndoLastSync(context_);
+  } catch (const std::exception& error) {
+    ShowMessage(std::string("Undo stopped by an error: ") + error.what());
   }
 }
 

@@ -48,6 +48,7 @@ class MainWindow : public QMainWindow, public UserView {
   std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override;
   std::optional<NameValues> AskNewName(const NameValues& proposal,
                                        const std::string& nameField) override;
+  bool Confirm(const Question& question) override;
   void ProcessEvents() override;
   bool QuitRequested() const override { return quitRequested_; }
 
@@ -58,6 +59,7 @@ class MainWindow : public QMainWindow, public UserView {
 
  public slots:
   void StartSyncClicked();
+  void UndoSyncClicked();
   void RequestQuit();
   void StartPhoneBookManager();
   void WriteInclusionReportClicked();

@@ -122,6 +122,11 @@ class FaultyDatabase : public Database {
   std::unique_ptr<Transaction> BeginTransaction() override {
     return std::make_unique<FaultyTransaction>(inner_->BeginTransaction(), state_);
   }
+  std::string ContentFingerprint() override { return inner_->ContentFingerprint(); }
+  void ReplaceContentFrom(const std::string& path) override {
+    state_->plan.BeforeWrite("restore of " + state_->path + " from " + path);
+    inner_->ReplaceContentFrom(path);
+  }
 
  private:
   std::unique_ptr<Database> inner_;

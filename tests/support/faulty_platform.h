@@ -30,7 +30,8 @@ struct SimulatedCrash {
 //   their own, and a commit with nothing in it changes nothing);
 // - a card Save() of a new card, or of a card with a property set to a value
 //   other than the one it read (saving an unchanged card writes nothing);
-// - a card Delete() of a card in the folder.
+// - a card Delete() of a card in the folder;
+// - a database's whole content replaced (ReplaceContentFrom, by an undo).
 //
 // At write number `crashAt` the write does not happen and SimulatedCrash is
 // thrown; from then on every write through any wrapper of this plan throws

@@ -1,5 +1,7 @@
 #include "support/scripted_view.h"
 
+#include <gtest/gtest.h>
+
 namespace twinbook::testing {
 
 void ScriptedView::HidePhaseLabels() {
@@ -36,6 +38,17 @@ std::optional<NameValues> ScriptedView::AskNewName(const NameValues& proposal,
   }
   std::optional<NameValues> answer = std::move(nameScript.front());
   nameScript.pop_front();
+  return answer;
+}
+
+bool ScriptedView::Confirm(const Question& question) {
+  questionsAsked.push_back(question);
+  if (confirmScript.empty()) {
+    ADD_FAILURE() << "Unexpected question " << question.title << ": " << question.text;
+    return false;
+  }
+  const bool answer = confirmScript.front();
+  confirmScript.pop_front();
   return answer;
 }
 

@@ -12,7 +12,7 @@ namespace twinbook::testing {
 
 // A UserView for tests: records everything shown and answers the dialogs
 // from scripts. A dialog asked for with an empty script counts as closed
-// without an answer.
+// without an answer; a question (Confirm) fails the test.
 class ScriptedView : public UserView {
  public:
   void SetStatus(const std::string& text) override { statuses.push_back(text); }
@@ -23,6 +23,8 @@ class ScriptedView : public UserView {
   std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override;
   std::optional<NameValues> AskNewName(const NameValues& proposal,
                                        const std::string& nameField) override;
+  // Answers from confirmScript; a question with none left fails the test.
+  bool Confirm(const Question& question) override;
   void ProcessEvents() override;
   bool QuitRequested() const override { return quit; }
 
@@ -43,6 +45,8 @@ class ScriptedView : public UserView {
   // The answers, taken from the front. A function answer sees the question.
   std::deque<std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)>> conflictScript;
   std::deque<std::optional<NameValues>> nameScript;
+  std::deque<bool> confirmScript;  // true: the confirm button
+  std::vector<Question> questionsAsked;
   // Called on every ProcessEvents, e.g. to quit in the middle of a wait.
   std::function<void(ScriptedView&)> onProcessEvents;
 

@@ -147,6 +147,18 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
   EXPECT_EQ(window.AskConflict({}), std::nullopt);
 }
 
+// A question goes ahead only on its confirm button: Escape and Return (the
+// other button is the default) answer no.
+TEST_F(MainWindowTest, AQuestionGoesAheadOnlyOnItsConfirmButton) {
+  for (int key : {0, int(Qt::Key_Escape), int(Qt::Key_Return)}) {
+    WhenModal(&owner, "TwinbookQuestion", [&](QWidget* box) {
+      EXPECT_EQ(box->windowTitle(), "Confirm Deletions");
+      key == 0 ? Child<QPushButton>(box, "Confirm")->click() : QTest::keyClick(box, Qt::Key(key));
+    });
+    EXPECT_EQ(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}), key == 0);
+  }
+}
+
 // Each box, "ol" or "pb" before its field's name, shows that field (here its own name);
 // the button pressed hands on its side's boxes as edited; closing answers nothing.
 TEST_F(MainWindowTest, TheConflictButtonsHandOnTheBoxesOfTheirSide) {

@@ -1,5 +1,6 @@
 #include "platform/sqlite/sqlite_database.h"
 
+#include "platform/sqlite/sqlite_backup.h"
 #include "platform/sqlite/sqlite_connection.h"
 #include "platform/sqlite/sqlite_table.h"
 
@@ -53,6 +54,12 @@ class SqliteDatabase : public Database {
   std::unique_ptr<Transaction> BeginTransaction() override {
     return std::make_unique<SqliteTransaction>(connection_);
   }
+
+  void CopyTo(const std::string& path) override { CopyDatabase(*connection_, path); }
+  void ReplaceContentFrom(const std::string& path) override {
+    ReplaceDatabaseContent(*connection_, path);
+  }
+  std::string ContentFingerprint() override { return DatabaseFingerprint(*connection_); }
 
  private:
   // Shared with the cursors, which may outlive this object.
