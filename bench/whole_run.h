@@ -49,6 +49,12 @@ class AnsweringView : public UserView {
   std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override;
   std::optional<NameValues> AskNewName(const NameValues& proposal,
                                        const std::string& nameField) override;
+  // No benchmark deletes most of a side; should one ever ask, the run goes on
+  // as the user who confirms would have it, and the question is kept.
+  bool Confirm(const Question& question) override {
+    messages.push_back(question.text);
+    return true;
+  }
   void ProcessEvents() override {}
   bool QuitRequested() const override { return false; }
 
