@@ -55,6 +55,7 @@ const std::string kCopy =
     "... Please delete the copy, or empty the contact ID (User3) of one of "
     "them in Outlook, and synchronize again.";
 const std::string kNames = "The 3 names in Outlook exceeds your phone's capacity of 2.";
+const std::string kNumbers = "The 4 phone numbers in Outlook exceeds your phone's capacity of 3.";
 const std::string kSame = " in Outlook carry the same contact ID of ";
 const std::vector<SyncObject> kTwo = {R("1", "C1", "", {"m=55:1", "h=55:2"}),
                                       R("2", "C2", "", {"m=55:3", "h=55:4"})};
@@ -66,6 +67,10 @@ const std::vector<RunCase> kCases = {
      {{"NameLimit", "2"}, {"NumberLimit", "3"}}, kTwoAndGone, kTwo, kTwoAndGone, {}, 10,
      {"... D1 has been deleted from the PhoneBook.", kCannot, "... " + kNames, kCheck},
      {kIn, kError}, {kNames}},
+    {"numbers too many with the names allowed: the numbers are reported",
+     {{"NumberLimit", "3"}}, kTwoAndGone, kTwo, kTwoAndGone, {}, 10,
+     {"... D1 has been deleted from the PhoneBook.", kCannot, "... " + kNumbers, kCheck},
+     {kIn, kError}, {kNumbers}},
     {"a negative name limit stops silently with no names", {{"NameLimit", "-1"}}, {}, {}, {}, {},
      10, {}, {kIn}, {}},
     {"every pair sharing an ID is logged, none for no ID; the message points to the log", {},
