@@ -22,23 +22,11 @@ std::string CardName(const std::string& folder, const std::string& described) {
   return described.substr(described.rfind('/') + 1);
 }
 
-class RecordingTable : public Table {
+class RecordingTable : public ForwardingTable {
  public:
   RecordingTable(std::unique_ptr<Table> inner, RunBackup& backup)
-      : inner_(std::move(inner)), backup_(backup) {}
+      : ForwardingTable(std::move(inner)), backup_(backup) {}
 
-  bool IsEOF() const override { return inner_->IsEOF(); }
-  bool IsBOF() const override { return inner_->IsBOF(); }
-  void MoveFirst() override { inner_->MoveFirst(); }
-  void MoveLast() override { inner_->MoveLast(); }
-  void MoveNext() override { inner_->MoveNext(); }
-  void MovePrevious() override { inner_->MovePrevious(); }
-  FieldValue Field(const std::string& column) const override { return inner_->Field(column); }
-  void AddNew() override { inner_->AddNew(); }
-  void Edit() override { inner_->Edit(); }
-  void SetField(const std::string& column, FieldValue value) override {
-    inner_->SetField(column, std::move(value));
-  }
   void Update() override {
     backup_.BeforeDatabaseWrite();
     inner_->Update();
@@ -49,7 +37,6 @@ class RecordingTable : public Table {
   }
 
  private:
-  std::unique_ptr<Table> inner_;
   RunBackup& backup_;
 };
 

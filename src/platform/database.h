@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace twinbook {
@@ -85,6 +86,31 @@ class Table {
   // any). The cursor keeps its place (between the neighbours) until the next
   // move.
   virtual void Delete() = 0;
+};
+
+// A Table that passes every call to another one: the base of wrappers that
+// watch or refuse some calls (Update, Delete) and leave the rest alone.
+class ForwardingTable : public Table {
+ public:
+  explicit ForwardingTable(std::unique_ptr<Table> inner) : inner_(std::move(inner)) {}
+
+  bool IsEOF() const override { return inner_->IsEOF(); }
+  bool IsBOF() const override { return inner_->IsBOF(); }
+  void MoveFirst() override { inner_->MoveFirst(); }
+  void MoveLast() override { inner_->MoveLast(); }
+  void MoveNext() override { inner_->MoveNext(); }
+  void MovePrevious() override { inner_->MovePrevious(); }
+  FieldValue Field(const std::string& column) const override { return inner_->Field(column); }
+  void AddNew() override { inner_->AddNew(); }
+  void Edit() override { inner_->Edit(); }
+  void SetField(const std::string& column, FieldValue value) override {
+    inner_->SetField(column, std::move(value));
+  }
+  void Update() override { inner_->Update(); }
+  void Delete() override { inner_->Delete(); }
+
+ protected:
+  std::unique_ptr<Table> inner_;
 };
 
 // The changes made through every cursor of one Database while the

@@ -31,23 +31,10 @@ struct DatabaseState {
   int changesInTransaction = 0;
 };
 
-class FaultyTable : public Table {
+class FaultyTable : public ForwardingTable {
  public:
   FaultyTable(std::unique_ptr<Table> inner, std::shared_ptr<DatabaseState> state, std::string name)
-      : inner_(std::move(inner)), state_(std::move(state)), name_(std::move(name)) {}
-
-  bool IsEOF() const override { return inner_->IsEOF(); }
-  bool IsBOF() const override { return inner_->IsBOF(); }
-  void MoveFirst() override { inner_->MoveFirst(); }
-  void MoveLast() override { inner_->MoveLast(); }
-  void MoveNext() override { inner_->MoveNext(); }
-  void MovePrevious() override { inner_->MovePrevious(); }
-  FieldValue Field(const std::string& column) const override { return inner_->Field(column); }
-  void AddNew() override { inner_->AddNew(); }
-  void Edit() override { inner_->Edit(); }
-  void SetField(const std::string& column, FieldValue value) override {
-    inner_->SetField(column, std::move(value));
-  }
+      : ForwardingTable(std::move(inner)), state_(std::move(state)), name_(std::move(name)) {}
 
   void Update() override {
     Change("update", [this] { inner_->Update(); });
@@ -71,7 +58,6 @@ class FaultyTable : public Table {
     action();
   }
 
-  std::unique_ptr<Table> inner_;
   std::shared_ptr<DatabaseState> state_;
   std::string name_;
 };
