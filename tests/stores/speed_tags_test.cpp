@@ -1,5 +1,5 @@
 // The stores' pure text rules, as tables: speed dial tags, number masks,
-// what the phone keeps of a name, and the name prompt.
+// what the phone keeps of a name, and the name prompt's proposal.
 
 #include <gtest/gtest.h>
 
@@ -79,25 +79,6 @@ TEST(PhoneBookNameTest, KeepsTheFirst22CharactersWithoutCuttingOne) {
   for (const auto& [name, kept] : cases) {
     EXPECT_EQ(PhoneBookName(name), kept) << name;
     EXPECT_TRUE(SamePhoneBookName(kept, name)) << name;
-  }
-}
-
-TEST(NamePromptTest, TheRequiredBoxesFollowTheNameField) {
-  const std::string fileAs = "The 'New File As' and 'New File As' fields must each have a value.";
-  const std::string full = "The 'New File As' and 'New Full Name' fields must each have a value.";
-  const std::vector<std::tuple<std::string, NameValues, std::optional<std::string>>> cases = {
-      {"File As", {"", "", "", "Doe, Ann"}, std::nullopt},
-      {"File As", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
-      {"Full Name", {"Ann", "Doe", "", "Doe, Ann"}, full},
-      {"Full Name", {"Ann", "Doe", "Ann Doe", ""}, full},
-      {"Full Name", {"", "", " ", " "}, std::nullopt},
-      // The prompt has no nickname box: New File As alone, as for File As.
-      {"Nickname", {"", "", "", "Doe, Ann"}, std::nullopt},
-      {"Nickname", {"Ann", "Doe", "Ann Doe", ""}, fileAs},
-      {"full name", {"", "", "", "Doe, Ann"}, std::nullopt},  // letter case counts
-  };
-  for (const auto& [nameField, typed, message] : cases) {
-    EXPECT_EQ(CheckNewName(typed, nameField), message) << nameField << " " << typed.FullName;
   }
 }
 

@@ -60,21 +60,18 @@ std::map<std::string, std::string> Stores(const StoreFiles& files) {
   return stores;
 }
 
+// A table's rows in stored order, their values joined by "|".
 std::vector<std::string> TableLines(const StoreFiles& files, bool phoneBook) {
   std::vector<std::string> lines;
-  auto add = [&lines](std::initializer_list<std::string> fields) {
-    std::string line;
-    for (const std::string& field : fields) {
-      line += "|" + field;
+  for (const auto& row : testing::QueryRows(
+           phoneBook ? files.phoneBookPath : files.syncPath,
+           phoneBook ? "SELECT ContactID, ContactName, Number, NumberType, SpeedDial, "
+                       "PhoneNumberLength FROM tblContactList ORDER BY rowid"
+                     : "SELECT * FROM SyncContacts ORDER BY rowid")) {
+    std::string& line = lines.emplace_back();
+    for (const testing::SqlValue& value : row) {
+      line += (&value == &row.front() ? "" : "|") + value.text;
     }
-    lines.push_back(line.substr(1));
-  };
-  for (const auto& r : phoneBook ? files.PhoneBookRows() : std::vector<testing::PhoneBookRow>{}) {
-    add({r.ContactID, r.ContactName, r.Number, r.NumberType, r.SpeedDial, r.PhoneNumberLength});
-  }
-  for (const auto& r : phoneBook ? std::vector<testing::SyncRow>{} : files.SyncRows()) {
-    add({r.ContactID, r.Name, r.Work2, r.DirectConnect, r.Home, r.Work1, r.Mobile, r.Fax, r.Pager,
-         r.Other, r.Email, r.SpeedDial});
   }
   return lines;
 }

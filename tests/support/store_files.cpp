@@ -8,28 +8,9 @@
 
 #include "data_setup.h"
 #include "engine/start_sync.h"
+#include "platform/vcard/vcard_text.h"
 
 namespace twinbook::testing {
-
-namespace {
-
-// A value escaped for a vCard 3.0 text.
-std::string Escape(const std::string& value) {
-  std::string escaped;
-  for (char c : value) {
-    if (c == '\\' || c == ',' || c == ';') {
-      escaped += '\\';
-      escaped += c;
-    } else if (c == '\n') {
-      escaped += "\\n";
-    } else {
-      escaped += c;
-    }
-  }
-  return escaped;
-}
-
-}  // namespace
 
 std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
@@ -190,13 +171,13 @@ std::string StoreFiles::AddCard(const CardSpec& card) {
   if (fullName.empty()) {
     fullName = get(ContactProperty::FileAs);
   }
-  text += "FN:" + Escape(fullName) + "\r\n";
-  text += "N:" + Escape(get(ContactProperty::LastName)) + ";" +
-          Escape(get(ContactProperty::FirstName)) + ";;;\r\n";
+  text += "FN:" + vcard::EscapeText(fullName) + "\r\n";
+  text += "N:" + vcard::EscapeText(get(ContactProperty::LastName)) + ";" +
+          vcard::EscapeText(get(ContactProperty::FirstName)) + ";;;\r\n";
   auto line = [&](const std::string& name, ContactProperty p) {
     std::string value = get(p);
     if (!value.empty()) {
-      text += name + ":" + Escape(value) + "\r\n";
+      text += name + ":" + vcard::EscapeText(value) + "\r\n";
     }
   };
   line("NICKNAME", ContactProperty::NickName);
