@@ -180,10 +180,7 @@ class FaultyFolder : public ContactsFolder {
 
  private:
   std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) {
-    if (!item) {
-      return nullptr;
-    }
-    return std::make_unique<FaultyItem>(std::move(item), plan_, isNew);
+    return item ? std::make_unique<FaultyItem>(std::move(item), plan_, isNew) : nullptr;
   }
 
   std::unique_ptr<ContactsFolder> inner_;

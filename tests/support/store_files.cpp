@@ -198,38 +198,24 @@ std::string StoreFiles::AddCard(const CardSpec& card) {
   return WriteCardFile(card.uid + ".vcf", text);
 }
 
-namespace {
-
-// The texts of every row of `sql`.
-std::vector<std::vector<std::string>> Query(const std::string& path, const std::string& sql) {
-  std::vector<std::vector<std::string>> rows;
-  for (const std::vector<SqlValue>& row : QueryRows(path, sql)) {
-    std::vector<std::string>& texts = rows.emplace_back();
-    for (const SqlValue& value : row) {
-      texts.push_back(value.text);
-    }
-  }
-  return rows;
-}
-
-}  // namespace
-
 std::vector<PhoneBookRow> StoreFiles::PhoneBookRows() const {
   std::vector<PhoneBookRow> rows;
-  for (auto& r : Query(phoneBookPath,
-                       "SELECT ContactID, ContactName, Number, NumberType, SpeedDial, "
-                       "PhoneNumberLength FROM tblContactList ORDER BY rowid")) {
-    rows.push_back({r[0], r[1], r[2], r[3], r[4], r[5]});
+  for (auto& r : QueryRows(phoneBookPath,
+                           "SELECT ContactID, ContactName, Number, NumberType, SpeedDial, "
+                           "PhoneNumberLength FROM tblContactList ORDER BY rowid")) {
+    rows.push_back({r[0].text, r[1].text, r[2].text, r[3].text, r[4].text, r[5].text});
   }
   return rows;
 }
 
 std::vector<SyncRow> StoreFiles::SyncRows() const {
   std::vector<SyncRow> rows;
-  for (auto& r : Query(syncPath,
-                       "SELECT ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, "
-                       "Pager, Other, Email, SpeedDial FROM SyncContacts ORDER BY rowid")) {
-    rows.push_back({r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], r[10], r[11]});
+  for (auto& r :
+       QueryRows(syncPath,
+                 "SELECT ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, Fax, "
+                 "Pager, Other, Email, SpeedDial FROM SyncContacts ORDER BY rowid")) {
+    rows.push_back({r[0].text, r[1].text, r[2].text, r[3].text, r[4].text, r[5].text, r[6].text,
+                    r[7].text, r[8].text, r[9].text, r[10].text, r[11].text});
   }
   return rows;
 }
