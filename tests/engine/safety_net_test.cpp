@@ -226,6 +226,12 @@ TEST(SafetyNetTest, ARunOrUndoThatCannotGoAheadSaysWhyAndChangesNothing) {
        [](Stores& s) {
          fs::permissions(s.data, fs::perms::owner_write, fs::perm_options::remove);
        }},
+      {"Undo stopped by an error: Cannot write contact card $/Contacts/b\to\\b\r.vcf: Permission "
+       "denied. Undo again to finish it.",
+       [](Stores& s) {
+         fs::permissions(s.contactsPath, fs::perms::owner_write, fs::perm_options::remove);
+       },
+       "yes"},
       {"A synchronization is under way. Undo it once it has finished.",
        [](Stores& s) { s.state.RunInProgress = true; }},
       {"This Twinbook keeps no backups, so there is nothing to undo.",
@@ -258,7 +264,8 @@ TEST(SafetyNetTest, ARunOrUndoThatCannotGoAheadSaysWhyAndChangesNothing) {
       stores.Run();
     else
       stores.Undo(c.how.empty() ? std::nullopt : std::optional(c.how.starts_with("yes")));
-    fs::permissions(stores.data, fs::perms::owner_all, fs::perm_options::add);
+    for (const std::string& folder : {stores.data, stores.contactsPath})
+      fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
     std::string says = c.says;
     for (const auto& [mark, path] : {std::pair{"$", stores.data}, {"@", stores.backup}})
       says = std::regex_replace(says, std::regex("\\" + std::string(mark)), path);
