@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 const auto kRead = fs::perms::owner_read, kFile = kRead | fs::perms::owner_write,
-           kReadFolder = kRead | fs::perms::owner_exec, kGone = fs::perms::unknown;
+           kReadFolder = kRead | fs::perms::owner_exec;
 using Step = std::function<void(StoreFiles&)>;
 
 struct HostileCase {
@@ -35,11 +35,6 @@ std::string Expand(std::string text, const StoreFiles& f) {
     text.replace(at, 1, f.data);
   return text;
 }
-std::string Card(const std::string& uid, const std::string& name, const std::string& more) {
-  return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + name + "\r\nN:" + name +
-         ";;;;\r\nX-EVOLUTION-FILE-AS:" + name + "\r\nX-TWINBOOK-USER2:YES\r\n" + more +
-         "END:VCARD\r\n";
-}
 // SQL on the PhoneBook or the sync database, in a table without declared types.
 Step Sql(bool phoneBook, std::string sql) {
   return [=](StoreFiles& f) {
@@ -47,11 +42,9 @@ Step Sql(bool phoneBook, std::string sql) {
     phoneBook ? f.ExecutePhoneBookSql(sql) : f.ExecuteSyncSql(sql);
   };
 }
-// Gives the file its permissions, or removes it for kGone.
+// Gives the file its permissions.
 Step Mode(std::string path, fs::perms perms) {
-  return [=](StoreFiles& f) {
-    perms == kGone ? void(fs::remove(Expand(path, f))) : fs::permissions(Expand(path, f), perms);
-  };
+  return [=](StoreFiles& f) { fs::permissions(Expand(path, f), perms); };
 }
 std::vector<PhoneBookRow> PbRowsOf(const StoreFiles& f, const std::string& id) {
   std::vector<PhoneBookRow> rows = f.PhoneBookRows();
@@ -83,8 +76,6 @@ const std::vector<HostileCase> kCases = {
   {"LongTextAsContactID", Sql(true, PbRow(SqlQuote("Big " + std::string(96, 'x')) + ", 'Dee', '3125550404', 4, 3, 6")),
    {"Row 3 of table tblContactList in $/PhoneBook.mdb", "ContactID", "'Big xxxxxxxx", "...' (100 bytes)"},
    Sql(true, "DELETE FROM tblContactList WHERE ContactName = 'Dee'")},
-  {"SyncNullMobile", Sql(false, SyncInsert("4, 'Dee', '', '', '', '', NULL, '', '', '', '', ''")),
-   {"Row 2 of table SyncContacts in $/Twinbook.mdb", "column Mobile ", "null"}, Sql(false, "DELETE FROM SyncContacts WHERE ContactID = 4")},
   // Files and folders that cannot be read or written; a database in WAL mode
   // needs its folder for its journal files.
   {"ContactsFolderReadOnly", Mode("$/Contacts", kReadFolder), {"$/Contacts/bob.vcf"}, Mode("$/Contacts", fs::perms::owner_all)},
@@ -96,27 +87,12 @@ const std::vector<HostileCase> kCases = {
      f.settings.Set("PhoneBookPath", f.phoneBookPath = f.data + "/Phone/PhoneBook.mdb");
      Mode("$/Phone", kReadFolder)(f); }, {"$/Phone/PhoneBook.mdb"}, Mode("$/Phone", fs::perms::owner_all)},
   // The contacts folder holding what is no card of its own.
-  {"LinkOutOfTheContactsFolder", [](StoreFiles& f) {
-     WriteFile(f.data + "/far.vcf", Card("far", "Far", "TEL;TYPE=CELL:312 555 0909\r\n"));
-     fs::create_symlink("../far.vcf", f.contactsPath + "/far.vcf"); },
-   {"$/Contacts/far.vcf", "$/far.vcf", "outside"}, Mode("$/Contacts/far.vcf", kGone), true},
   {"FolderNamedLikeACard", [](StoreFiles& f) { fs::create_directory(f.contactsPath + "/x.vcf"); },
-   {"$/Contacts/x.vcf", "folder"}, Mode("$/Contacts/x.vcf", kGone)},
-  // "../" and "/" where a file name could come from: nothing outside the stores.
-  {"DotDotAndSlashInUidsAndNames", [](StoreFiles& f) {
-     f.WriteCardFile("odd.vcf", Card("../../escape", "Odd", "TEL;TYPE=CELL:312 555 0606\r\n"));
-     f.WriteCardFile("slash.vcf", Card("/etc/passwd", "Slash", "TEL;TYPE=CELL:312 555 0707\r\n"));
-     f.AddPhoneBookRow("4", "../../escape/evil", "3125550404", 4, 3), f.AddPhoneBookRow("5", "/etc/passwd", "3125550505", 4, 4); },
-   {}, [](StoreFiles& f) {
-     EXPECT_NE(ReadFile(f.contactsPath + "/odd.vcf").find("\nUID:../../escape\r\n"), std::string::npos);
-     for (const auto& entry : fs::recursive_directory_iterator(f.dir.path())) {
-       const std::string path = entry.path(), in = entry.path().parent_path();
-       EXPECT_TRUE((in == f.contactsPath || in == f.data || path == f.data) &&
-                   path.find("escape") == path.find("passwd")) << "outside the stores: " << path;
-     } }},
+   {"$/Contacts/x.vcf", "folder"}, [](StoreFiles& f) { fs::remove(f.contactsPath + "/x.vcf"); }},
   // Stray bytes read as Windows-1252 everywhere; a card saved is UTF-8 throughout.
   {"InvalidUtf8", [](StoreFiles& f) {
-     f.WriteCardFile("odd.vcf", Card("odd", kOdd, "TEL;TYPE=CELL:312 555 0808\r\nNOTE:caf\xe9 \xff\r\n"));
+     f.WriteCardFile("odd.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:odd\r\nFN:" + kOdd + "\r\nN:" + kOdd + ";;;;\r\nX-EVOLUTION-FILE-AS:" + kOdd +
+                     "\r\nX-TWINBOOK-USER2:YES\r\nTEL;TYPE=CELL:312 555 0808\r\nNOTE:caf\xe9 \xff\r\nEND:VCARD\r\n");
      f.AddPhoneBookRow("4", "Z" + kOdd, "3125550404", 4, 3); },
    {}, [](StoreFiles& f) {
      const std::string text = ReadFile(f.contactsPath + "/odd.vcf");

@@ -13,18 +13,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 program="$prefix/lib/twinbook"
 [ -x "$program/twinbook" ] || fail "no program in $program"
-[ -f "$program/Data/PhoneBook.mdb" ] || fail "no PhoneBook.mdb"
-[ -f "$program/Data/Twinbook.mdb" ] || fail "no Twinbook.mdb"
-[ -d "$program/Data/Contacts" ] || fail "no Contacts folder"
-[ -z "$(ls -A "$program/Data/Contacts")" ] || fail "the installed Contacts folder is not empty"
-[ -f "$prefix/share/icons/hicolor/scalable/apps/twinbook.svg" ] || fail "no icon"
+for file in Data/PhoneBook.mdb Data/Twinbook.mdb ../../share/icons/hicolor/scalable/apps/twinbook.svg; do
+  [ -f "$program/$file" ] || fail "no $file"
+done
+[ -d "$program/Data/Contacts" ] && [ -z "$(ls -A "$program/Data/Contacts")" ] || fail "no empty Contacts folder"
 entry="$prefix/share/applications/twinbook.desktop"
-[ -f "$entry" ] || fail "no desktop entry"
 grep -qx "Exec=\"$program/twinbook\"" "$entry" || fail "the desktop entry does not start $program/twinbook: $(grep Exec "$entry")"
 grep -qx "Icon=twinbook" "$entry" || fail "the desktop entry has no icon"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$entry" || fail "the desktop entry is not valid"
-fi
+! command -v desktop-file-validate >/dev/null || desktop-file-validate "$entry" ||
+  fail "the desktop entry is not valid"
 
 # The user's data survives a reinstall.
 echo "BEGIN:VCARD" > "$program/Data/Contacts/mine.vcf"

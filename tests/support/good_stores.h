@@ -48,11 +48,4 @@ inline void LoosenTable(StoreFiles& files, bool phoneBook) {
   }
 }
 
-// An INSERT into SyncContacts of all twelve columns, `values` in their order.
-inline std::string SyncInsert(const std::string& values) {
-  return "INSERT INTO SyncContacts (ContactID, Name, Work2, DirectConnect, Home, Work1, Mobile, "
-         "Fax, Pager, Other, Email, SpeedDial) VALUES (" +
-         values + ")";
-}
-
 }  // namespace twinbook::testing

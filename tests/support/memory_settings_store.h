@@ -13,9 +13,8 @@ class MemorySettingsStore : public SettingsStore {
  public:
   std::optional<std::string> Read(const std::string& section, const std::string& key) override {
     auto it = values.find(section + "/" + key);
-    if (it == values.end()) {
+    if (it == values.end())
       return std::nullopt;
-    }
     return it->second;
   }
   void Write(const std::string& section, const std::string& key,

@@ -16,16 +16,16 @@ namespace twinbook::testing {
 class ScriptedView : public UserView {
  public:
   void SetStatus(const std::string& text) override { statuses.push_back(text); }
-  void HidePhaseLabels() override;
-  void ShowPhaseStart(Phase phase) override;
-  void ShowPhaseDone(Phase phase) override;
+  void HidePhaseLabels() override { startShown.fill(false), doneShown.fill(false); }
+  void ShowPhaseStart(Phase phase) override { startShown[static_cast<size_t>(phase)] = true; }
+  void ShowPhaseDone(Phase phase) override { doneShown[static_cast<size_t>(phase)] = true; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   std::optional<ConflictAnswer> AskConflict(const ConflictQuestion& question) override;
   std::optional<NameValues> AskNewName(const NameValues& proposal,
                                        const std::string& nameField) override;
   // Answers from confirmScript; a question with none left fails the test.
   bool Confirm(const Question& question) override;
-  void ProcessEvents() override;
+  void ProcessEvents() override {}
   bool QuitRequested() const override { return quit; }
 
   std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -35,10 +35,8 @@ class ScriptedView : public UserView {
   // What was shown.
   std::vector<std::string> statuses;
   std::vector<std::string> messages;
-  std::vector<std::string> labelEvents;  // "show LoadingOutlook", "hide all", ...
   std::vector<ConflictQuestion> conflictsAsked;
   std::vector<std::pair<NameValues, std::string>> namesAsked;
-  int eventsProcessed = 0;
   std::array<bool, kPhaseCount> startShown{};
   std::array<bool, kPhaseCount> doneShown{};
 
@@ -47,15 +45,10 @@ class ScriptedView : public UserView {
   std::deque<std::optional<NameValues>> nameScript;
   std::deque<bool> confirmScript;  // true: the confirm button
   std::vector<Question> questionsAsked;
-  // Called on every ProcessEvents, e.g. to quit in the middle of a wait.
-  std::function<void(ScriptedView&)> onProcessEvents;
+  // Called while a question stands open, e.g. to change a store meanwhile.
+  std::function<void()> onQuestion;
 
   bool quit = false;
-
-  // Answers for the conflict script.
-  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> KeepOutlook();
-  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> KeepPhoneBook();
-  static std::function<std::optional<ConflictAnswer>(const ConflictQuestion&)> Close();
 };
 
 }  // namespace twinbook::testing

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest/QTest>
+#include <set>
 
 #include "engine/start_sync.h"
 #include "environment/app_info.h"
@@ -20,6 +21,7 @@
 #include "support/store_files.h"
 #include "ui/about_dialog.h"
 #include "ui/browse_dialog.h"
+#include "ui/conflict_dialog.h"
 #include "ui/options_dialog.h"
 
 namespace twinbook::testing {
@@ -164,15 +166,12 @@ TEST_F(MainWindowTest, AQuestionGoesAheadOnlyOnItsConfirmButton) {
 TEST_F(MainWindowTest, TheConflictButtonsHandOnTheBoxesOfTheirSide) {
   // One side's boxes, each holding its own name and `mark`, in the fields' order.
   const auto side = [](const std::string& side, const std::string& mark) {
-    std::vector<std::string> v;
-    // clang-format off
-    for (const char* stem : {"Name", "Work2", "Work2Speed", "DirectConnect", "DCSpeed", "Home", "HomeSpeed", "Work1",
-                             "Work1Speed", "Mobile", "MobileSpeed", "Fax", "FaxSpeed", "Pager", "PagerSpeed",
-                             "Other", "OtherSpeed", "Email", "EmailSpeed"})
-      v.push_back(side + stem + mark);
-    // clang-format on
-    return ConflictBoxes{v[0],  v[1],  v[2],  v[3],  v[4],  v[5],  v[6],  v[7],  v[8], v[9],
-                         v[10], v[11], v[12], v[13], v[14], v[15], v[16], v[17], v[18]};
+    const auto box = [&](const char* stem) { return side + stem + mark; };
+    return ConflictBoxes{box("Name"),       box("Work2"),  box("Work2Speed"),  box("DirectConnect"),
+                         box("DCSpeed"),    box("Home"),   box("HomeSpeed"),   box("Work1"),
+                         box("Work1Speed"), box("Mobile"), box("MobileSpeed"), box("Fax"),
+                         box("FaxSpeed"),   box("Pager"),  box("PagerSpeed"),  box("Other"),
+                         box("OtherSpeed"), box("Email"),  box("EmailSpeed")};
   };
   const ConflictQuestion question{side("ol", ""), side("pb", "")};
   for (const std::string button : {"KeepOutlook", "KeepPhoneBook", "close"}) {
@@ -270,19 +269,13 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
   Child<QCheckBox>(window.options(), "StartPMAfter")->setChecked(false);
   for (const char* box : kBoxes)
     Field(box)->setText(QString("/n/") + box);
-  // clang-format off
-  for (const auto& [names, numbers, message] : std::vector<std::tuple<QString, QString, std::string>>{
-           {"25a", "250", "The quantities for the phone limitations must be numeric values."},
-           {"300", "250", "The quantity limit for names cannot be greater than the quantity limit for numbers."}}) {
-    // clang-format on
-    Field("MaxNames")->setText(names);
-    Field("MaxNumbers")->setText(numbers);
-    AnswerMessageBox(&owner, messages);
-    Click("save", window.options());
-    EXPECT_EQ(messages.back(), message);
-    EXPECT_EQ(Shown(), "File As mask 1 before /n/pbPath /n/SyPath /n/lgPath /n/ctPath " + names +
-                           " " + numbers);
-  }
+  Field("MaxNames")->setText("300");
+  Field("MaxNumbers")->setText("250");
+  AnswerMessageBox(&owner, messages);
+  Click("save", window.options());
+  EXPECT_EQ(messages.back(),
+            "The quantity limit for names cannot be greater than the quantity limit for numbers.");
+  EXPECT_EQ(Shown(), "File As mask 1 before /n/pbPath /n/SyPath /n/lgPath /n/ctPath 300 250");
   Field("MaxNames")->setText("007");
   Field("MaxNumbers")->setText("7");
   Click("save", window.options());
@@ -305,6 +298,45 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
   EXPECT_EQ(QString::fromStdString(f.state.settings.LogPath) + " " + Stored().section(' ', 1, 1),
             "/n/lgPath LogPath=/save");
   f.state.RunInProgress = false;
+}
+
+// The fields (box names after "ol"/"pb") marked on both sides: "differs" set
+// and bold; every other box unmarked.
+std::set<std::string> Marked(const ConflictDialog& dialog) {
+  std::set<std::string> marked;
+  for (QLineEdit* outlook : dialog.findChildren<QLineEdit*>(QRegularExpression("^ol"))) {
+    const QString stem = outlook->objectName().mid(2);
+    auto* phoneBook = Child<QLineEdit>(&dialog, ("pb" + stem).toUtf8().constData());
+    const bool differs = outlook->property("differs").toBool();
+    EXPECT_EQ(phoneBook->property("differs").toBool(), differs) << stem.toStdString();
+    EXPECT_EQ(outlook->font().bold() && phoneBook->font().bold(), differs) << stem.toStdString();
+    EXPECT_EQ(outlook->font().bold() || phoneBook->font().bold(), differs) << stem.toStdString();
+    if (differs)
+      marked.insert(stem.toStdString());
+  }
+  return marked;
+}
+
+// Letter case, a speed dial alone and a value on one side only all differ;
+// equal values, empty ones included, do not. Edits move the marks both ways.
+TEST(ConflictMarksTest, MarkExactlyTheDifferingFieldsAndFollowEdits) {
+  ConflictQuestion question;
+  question.outlook = {"Doe, Ann", "5550101",         "1", "", "", "5550102", "2", "",
+                      "",         "5550103",         "3", "", "", "",        "",  "",
+                      "",         "ann@example.com", "5"};
+  question.phoneBook = question.outlook;
+  question.phoneBook.ContactName = "doe, ann";
+  question.phoneBook.MobileNumber = "5550199";
+  question.phoneBook.HomeSpeed = "4";
+  question.phoneBook.EmailSpeed = "";
+  ConflictDialog dialog(question, nullptr);
+  EXPECT_EQ(Marked(dialog), (std::set<std::string>{"Name", "Mobile", "HomeSpeed", "EmailSpeed"}));
+
+  auto* mobile = Child<QLineEdit>(&dialog, "olMobile");
+  mobile->clear();
+  QTest::keyClicks(mobile, "5550199");
+  QTest::keyClicks(Child<QLineEdit>(&dialog, "pbFax"), "7");
+  EXPECT_EQ(Marked(dialog), (std::set<std::string>{"Name", "HomeSpeed", "EmailSpeed", "Fax"}));
 }
 
 }  // namespace
