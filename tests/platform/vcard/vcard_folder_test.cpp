@@ -1,5 +1,6 @@
 // The folder of vCard files: real files in temporary folders, the cards
 // exporters write, and the files the program leaves behind.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -22,7 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using P = ContactProperty;
 using Strings = std::vector<std::string>;
+using ::testing::HasSubstr;
 using testing::ReadFile;
+using ::testing::ThrowsMessage;
 
 std::string Fixture(const std::string& name) {
   return ReadFile((testing::SourceDir() / "tests/fixtures/vcards" / name).string());
@@ -192,31 +197,17 @@ TEST_F(VCardFolderTest, WhatIsNoReadableCardOrFolderIsAnErrorNamingIt) {
        "is a link to " + (outside / "elsewhere.vcf") + ", outside the contacts folder"},
       {[](auto& p) { ::mkfifo(p.c_str(), 0600); }, "is not a regular file"},
   };
+  Put("a-good-one.vcf", Card("Good"));
   for (const auto& [make, says] : cases) {
-    testing::TempDir scratch;
-    const std::string folder = scratch / "Contacts";
-    fs::create_directory(folder);
-    testing::WriteFile(folder + "/a-good-one.vcf", Card("Good"));
-    make(folder + "/bad.vcf");
-    try {
-      store_.OpenFolder(folder);
-      ADD_FAILURE() << "no error: " << says;
-    } catch (const ContactsError& error) {
-      EXPECT_NE(std::string(error.what()).find("Contact card " + folder + "/bad.vcf " + says),
-                std::string::npos)
-          << error.what();
-    }
+    make(In("bad.vcf"));
+    EXPECT_THAT([&] { Open(); }, ThrowsMessage<ContactsError>(
+                                     HasSubstr("Contact card " + In("bad.vcf") + " " + says)));
+    fs::remove(In("bad.vcf"));
   }
-  Put("plain.vcf", Card("x"));
   for (const auto& [path, says] : {std::pair{dir_ / "Missing/Deeper", " does not exist"},
-                                   {In("plain.vcf"), " is not a folder"}}) {
-    try {
-      store_.OpenFolder(path);
-      ADD_FAILURE() << "no error for " << path;
-    } catch (const ContactsError& error) {
-      EXPECT_NE(std::string(error.what()).find("Contacts folder " + path + says), std::string::npos)
-          << error.what();
-    }
+                                   {In("a-good-one.vcf"), " is not a folder"}}) {
+    EXPECT_THAT([&] { store_.OpenFolder(path); },
+                ThrowsMessage<ContactsError>(HasSubstr("Contacts folder " + path + says)));
   }
 }
 
@@ -349,14 +340,9 @@ TEST_F(VCardFolderTest, ACardChangedOrRemovedElsewhereIsNotOverwrittenAndDeleted
   auto removed = Open()->Item(1);
   Put("ann.vcf", Card("Ann Changed Elsewhere"));
   changed->Set(P::User2, "No");
-  try {
-    changed->Save();
-    ADD_FAILURE() << "no error";
-  } catch (const ContactsError& error) {
-    EXPECT_NE(std::string(error.what())
-                  .find(In("ann.vcf") + " was changed or removed by another program"),
-              std::string::npos);
-  }
+  EXPECT_THAT([&] { changed->Save(); },
+              ThrowsMessage<ContactsError>(
+                  HasSubstr(In("ann.vcf") + " was changed or removed by another program")));
   EXPECT_EQ(ReadFile(In("ann.vcf")), Card("Ann Changed Elsewhere"));
   fs::remove(In("ann.vcf"));
   removed->Set(P::User2, "YES");
@@ -407,6 +393,37 @@ TEST_F(VCardFolderTest, ASecondOpenParsesOnlyTheCardsChangedSinceInTheFolderOpen
   EXPECT_EQ(Open()->Item(2)->Get(P::FullName), "X1");
   Put("c1.vcf", Card("Y1"));
   EXPECT_EQ(Open()->Item(2)->Get(P::FullName), "Y1");
+}
+
+// Cards the store changes or makes are dated by its clock, in UTC whatever the
+// local time zone; a card saved unchanged is not written at all. This one was
+// dated by another program, with a parameter its new REV cannot keep.
+TEST_F(VCardFolderTest, ChangedAndNewCardsAreDatedByTheClock) {
+  const std::string card =
+      "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nFN:Ann Doe\r\nN:Doe;Ann;;;\r\n"
+      "REV;VALUE=date:2020-01-02\r\nTEL;TYPE=CELL:5550101\r\nEND:VCARD\r\n";
+  ::setenv("TZ", "EST5EDT", 1);
+  ::tzset();
+  Put("ann.vcf", card);
+  using namespace std::chrono;
+  const auto when = sys_days{December / 7 / 2026} + hours(16) + minutes(12) + seconds(54);
+  VCardContactStore store(nanoseconds(0), [&] { return when; });
+  auto save = [&](const char* number) {
+    auto item = store.OpenFolder(folder_)->Item(1);
+    item->Set(P::MobileTelephoneNumber, number);
+    item->Save();
+    return ReadFile(In("ann.vcf"));
+  };
+  EXPECT_EQ(save("5550101"), card);
+  std::string expected = card;
+  expected.replace(expected.find("REV;VALUE=date:2020-01-02"), 25, "REV:20261207T161254Z");
+  expected.replace(expected.find("TEL;TYPE=CELL:5550101"), 21,
+                   "TEL;TYPE=CELL;X-TWINBOOK-PROPERTY=MobileTelephoneNumber:5550102");
+  EXPECT_EQ(save("5550102"), expected);
+  auto made = store.OpenFolder(folder_)->CreateItem();
+  made->Set(P::FullName, "Bo Lee");
+  made->Save();
+  EXPECT_THAT(ReadFile(made->Describe()), HasSubstr("\r\nREV:20261207T161254Z\r\n"));
 }
 
 }  // namespace
