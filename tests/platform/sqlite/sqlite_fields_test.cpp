@@ -1,5 +1,6 @@
 // Fields, files and failures of the SQLite layer: what values land as, what
 // is refused and how the message names it, and what ends a transaction.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@ namespace twinbook {
 namespace {
 
 using testing::ErrorOf;
+using ::testing::HasSubstr;
 using Strings = std::vector<std::string>;
 
 const char kManagerRow[] =
@@ -69,9 +71,10 @@ TEST_F(FieldsTest, ValuesLandAsTheColumnsTypeOrAreRefusedNamingColumnTableFileAn
     table->Update();
     const bool refused = std::string(c.stored).starts_with("cannot");
     EXPECT_EQ(Stored(query), refused ? before : Strings{c.stored}) << c.column;
-    EXPECT_TRUE(!refused || error.find(S + "Column " + c.column + " of table tblContactList of " +
-                                       path_ + " " + c.stored) != S.npos)
-        << error;
+    EXPECT_THAT(error,
+                HasSubstr(refused ? S + "Column " + c.column + " of table tblContactList of " +
+                                        path_ + " " + c.stored
+                                  : "(no error)"));
   }
 }
 
@@ -128,8 +131,7 @@ TEST_F(FieldsTest, MisuseRefusedRowsAndUnopenableFilesAreErrorsNamingWhere) {
       {[&] { engine_.OpenDatabase(readOnly); }, ::geteuid() ? readOnly + " for writing: the file is read-only" : ""},
   };  // clang-format on
   for (const auto& [call, says] : cases) {
-    const std::string error = ErrorOf(call);
-    EXPECT_NE(error.find(says), std::string::npos) << says << ": " << error;
+    EXPECT_THAT(ErrorOf(call), HasSubstr(says));
   }
   EXPECT_EQ(Stored("SELECT count(*) FROM Test"), Strings{"0"});
   EXPECT_EQ(testing::ReadFile(text), std::string(2000, 'x'));
@@ -142,9 +144,8 @@ TEST_F(FieldsTest, TransactionsEndCleanlyAndABusyFileIsNamed) {
     holder.Exec("BEGIN IMMEDIATE");
     SqliteDatabaseEngine impatient(std::chrono::milliseconds(50));
     auto db = impatient.OpenDatabase(path_);
-    EXPECT_NE(
-        ErrorOf([&] { db->BeginTransaction(); }).find("Cannot begin a transaction on " + path_),
-        std::string::npos);
+    EXPECT_THAT(ErrorOf([&] { db->BeginTransaction(); }),
+                HasSubstr("Cannot begin a transaction on " + path_));
   }
   testing::RawConnection(path_).Exec(
       "CREATE TRIGGER undo BEFORE INSERT ON tblContactList WHEN NEW.Number = 'undo' "
@@ -152,20 +153,19 @@ TEST_F(FieldsTest, TransactionsEndCleanlyAndABusyFileIsNamed) {
       "CREATE TRIGGER refuse BEFORE INSERT ON tblContactList WHEN NEW.Number = 'bad' "
       "BEGIN SELECT RAISE(ABORT, 'bad number'); END");
   auto transaction = db_->BeginTransaction();
-  EXPECT_NE(ErrorOf([&] { db_->BeginTransaction(); }).find("open already"), std::string::npos);
-  EXPECT_NE(ErrorOf([&] { Add(*table, 3, "bad"); }).find("bad number"), std::string::npos);
+  EXPECT_THAT(ErrorOf([&] { db_->BeginTransaction(); }), HasSubstr("open already"));
+  EXPECT_THAT(ErrorOf([&] { Add(*table, 3, "bad"); }), HasSubstr("bad number"));
   Add(*table, 4, "kept");  // a refused row leaves the transaction open
   db_.reset();             // and it outlives its database
   transaction->Commit();
-  EXPECT_NE(ErrorOf([&] { transaction->Commit(); }).find("has ended"), std::string::npos);
+  EXPECT_THAT(ErrorOf([&] { transaction->Commit(); }), HasSubstr("has ended"));
   db_ = engine_.OpenDatabase(path_);
   table = db_->OpenTable("tblContactList");
   transaction = db_->BeginTransaction();
   Add(*table, 5, "lost");
-  EXPECT_NE(ErrorOf([&] { Add(*table, 6, "undo"); }).find("undone"), std::string::npos);
-  EXPECT_NE(ErrorOf([&] { table->MoveFirst(), table->Delete(); }).find("undone"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf([&] { transaction->Commit(); }).find(path_), std::string::npos);
+  EXPECT_THAT(ErrorOf([&] { Add(*table, 6, "undo"); }), HasSubstr("undone"));
+  EXPECT_THAT(ErrorOf([&] { table->MoveFirst(), table->Delete(); }), HasSubstr("undone"));
+  EXPECT_THAT(ErrorOf([&] { transaction->Commit(); }), HasSubstr(path_));
   transaction.reset();
   Add(*table, 8, "after");
   EXPECT_EQ(Stored("SELECT ContactID, Number FROM tblContactList"),
