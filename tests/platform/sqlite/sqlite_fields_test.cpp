@@ -7,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 
-#include "data_setup.h"
 #include "database_test_support.h"
 #include "platform/sqlite/sqlite_database.h"
 
@@ -26,12 +25,7 @@ const char kManagerRow[] =
 class FieldsTest : public ::testing::Test {
  protected:
   std::unique_ptr<Table> Open(const std::string& sql, const char* table = "tblContactList") {
-    if (std::string(table) == "tblContactList") {
-      path_ = testing::MakePhoneBook(dir_, sql);
-    } else {
-      CreateSyncDatabase(path_);
-      ExecuteSql(path_, sql);
-    }
+    path_ = testing::MakePhoneBook(dir_, sql);
     db_ = engine_.OpenDatabase(path_);
     return db_->OpenTable(table);
   }
@@ -44,7 +38,7 @@ class FieldsTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string path_ = dir_ / "own.db";
+  std::string path_;
   SqliteDatabaseEngine engine_;
   std::unique_ptr<Database> db_;
 };
@@ -79,17 +73,17 @@ TEST_F(FieldsTest, ValuesLandAsTheColumnsTypeOrAreRefusedNamingColumnTableFileAn
 }
 
 TEST_F(FieldsTest, ReadsGiveEachTypeAndWritesTouchOnlyTheColumnsSet) {
-  auto own = Open(
-      "CREATE TABLE Test (v, r REAL); INSERT INTO Test (v) VALUES (NULL), (42), (2.5), "
-      "('text'), (X'6869');",
-      "Test");
+  auto own =
+      Open(kManagerRow + std::string("CREATE TABLE Test (v); INSERT INTO Test VALUES (NULL), "
+                                     "(42), (2.5), ('text'), (X'6869');"),
+           "Test");
   std::vector<FieldValue> read;
   for (; !own->IsEOF(); own->MoveNext()) {
     read.push_back(own->Field("v"));
   }
   EXPECT_EQ(read, (std::vector<FieldValue>{std::monostate{}, std::int64_t{42}, 2.5,
                                            std::string("text"), std::string("hi")}));
-  auto table = Open(kManagerRow);
+  auto table = db_->OpenTable("tblContactList");
   testing::RawConnection(path_).Exec("UPDATE tblContactList SET RingTone = 'Bells', Category = 9");
   table->Edit();
   table->SetField("contactname", std::string("Ann Smith"));
