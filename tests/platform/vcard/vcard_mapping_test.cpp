@@ -91,10 +91,6 @@ TEST(VCardMappingTest, TelLinesGoToPhonePropertiesAndWrittenOnesAreTyped) {
 }
 
 TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
-  Card reread = Parse(Prepared(Made({{P::Business2TelephoneNumber, "2"}})));
-  WriteProperty(reread, P::BusinessTelephoneNumber, "1");
-  EXPECT_EQ(Phones(Parse(Prepared(reread))),
-            (Values{{P::BusinessTelephoneNumber, "1"}, {P::Business2TelephoneNumber, "2"}}));
   const Card original =
       Card30("TEL;TYPE=WORK:1\r\nTEL;TYPE=WORK:2\r\nTEL;TYPE=HOME:3\r\nTEL;TYPE=HOME:4\r\n");
   Card card = original;
