@@ -2,6 +2,7 @@
 // test creates (for a minute at most), so that they cannot end before it.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -14,20 +15,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteGatedScript(const std::string& path) {
-  testing::WriteFile(
-      path,
-      "#!/bin/sh\nhere=\"$(dirname \"$0\")\"\ni=0\n"
-      "while [ ! -e \"$here/go\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
-      "touch \"$here/ended\"\n");
-  fs::permissions(path, fs::perms::owner_all);
-}
-
 TEST(QtProcessLauncherTest, StartWaitsUntilTheProgramEndsAndStartDetachedDoesNot) {
   testing::TempDir dir;
   fs::create_directory(dir / "Program Files");
   const std::string program = dir / "Program Files/it's the \"manager\" $HOME;.exe";
-  WriteGatedScript(program);
+  testing::WriteFile(
+      program,
+      "#!/bin/sh\nhere=\"$(dirname \"$0\")\"\ni=0\n"
+      "while [ ! -e \"$here/go\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
+      "touch \"$here/ended\"\n");
+  fs::permissions(program, fs::perms::owner_all);
   QtProcessLauncher launcher;
   for (const bool detached : {false, true}) {
     fs::remove(dir / "Program Files/go");
@@ -67,3 +64,10 @@ TEST(QtProcessLauncherTest, WhatCannotBeStartedIsReported) {
 
 }  // namespace
 }  // namespace twinbook
+
+// QProcess needs one QCoreApplication for the whole process.
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -5,12 +5,10 @@
 // over the two must see the same rows in the same states.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <random>
 
+#include "database_test_support.h"
 #include "platform/sqlite/sqlite_database.h"
 
 namespace twinbook {
@@ -30,19 +28,10 @@ const std::pair<FieldValue, const char*> kValues[] = {{FieldValue{}, "NULL"},
 class LookupTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    std::string dir = (std::filesystem::temp_directory_path() / "lookup-XXXXXX").string();
-    dir_ = ::mkdtemp(dir.data());
-    sqlite3_open((dir_ / "t.db").c_str(), &other_);
     const std::string columns = std::string(" (k ") + GetParam() + ", v INTEGER);";
-    OtherRuns("PRAGMA journal_mode=WAL; CREATE TABLE Plain" + columns + "CREATE TABLE Filed" +
-              columns + "CREATE INDEX PlainK ON Plain (k);");
-    db_ = engine_.OpenDatabase((dir_ / "t.db").string());
-  }
-  void TearDown() override {
-    db_.reset(), sqlite3_close(other_), std::filesystem::remove_all(dir_);
-  }
-  void OtherRuns(const std::string& sql) {
-    ASSERT_EQ(sqlite3_exec(other_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    other_.Exec("PRAGMA journal_mode=WAL; CREATE TABLE Plain" + columns + "CREATE TABLE Filed" +
+                columns + "CREATE INDEX PlainK ON Plain (k);");
+    db_ = engine_.OpenDatabase(path_);
   }
   // One walk over the rows of `table` whose k is `k`, forward with changes
   // made at the cursor, then backward; what it saw, as text.
@@ -70,8 +59,12 @@ class LookupTest : public ::testing::TestWithParam<const char*> {
     return seen + (rows->IsEOF() ? " empty" : " rows");
   }
 
-  std::filesystem::path dir_;
-  sqlite3* other_ = nullptr;
+  static std::string Empty(const std::string& path) {  // an empty file is an empty database
+    return testing::WriteFile(path, ""), path;
+  }
+  testing::TempDir dir_;
+  std::string path_ = Empty(dir_ / "t.db");
+  testing::RawConnection other_{path_};
   SqliteDatabaseEngine engine_;
   std::unique_ptr<Database> db_;
 };
@@ -102,7 +95,7 @@ TEST_P(LookupTest, FindsWhatTheIndexFinds) {
         const std::string sql[] = {"INSERT INTO " + table + " VALUES (" + kSql + ", " + row + ")",
                                    "UPDATE " + table + " SET k = " + kSql + " WHERE v = " + row,
                                    "DELETE FROM " + table + " WHERE v = " + row};
-        OtherRuns(sql[what - 1 + (seed % 3 == 0)]);
+        other_.Exec(sql[what - 1 + (seed % 3 == 0)]);
       }
     } else {  // walks, the last kind inside a transaction committed or undone
       if (what == 5) {

@@ -2,6 +2,7 @@
 // twinbook-setup tool says.
 #include "data_setup.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -15,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ErrorOf;
+using ::testing::HasSubstr;
 using testing::RawConnection;
 using testing::ReadFile;
 
@@ -39,8 +41,7 @@ TEST(DataSetupTest, TheToolMakesOnlyWhatIsAbsentAndSaysWhatItDid) {
                 .Value("SELECT strict || (SELECT journal_mode FROM pragma_journal_mode) FROM "
                        "pragma_table_list WHERE name = 'SyncContacts'"),
             "1wal");
-  EXPECT_NE(ErrorOf([&] { CreateSyncDatabase(data + "/Twinbook.mdb"); }).find("exists"),
-            std::string::npos);
+  EXPECT_THAT(ErrorOf([&] { CreateSyncDatabase(data + "/Twinbook.mdb"); }), HasSubstr("exists"));
   EXPECT_EQ(RunSetup(dir, "'" + full + "'").first, 0);
   EXPECT_EQ(std::distance(fs::directory_iterator(full + "/Contacts"), {}), 6);
   EXPECT_EQ(RawConnection(full + "/PhoneBook.mdb").Value("SELECT count(*) FROM tblContactList"),
@@ -49,14 +50,14 @@ TEST(DataSetupTest, TheToolMakesOnlyWhatIsAbsentAndSaysWhatItDid) {
   EXPECT_EQ(RawConnection(empty + "/PhoneBook.mdb").Value("SELECT count(*) FROM tblContactList"),
             "0");
   EXPECT_EQ(RunSetup(dir, "").first, 2);
-  EXPECT_NE(RunSetup(dir, "--empty").second.find("Usage: twinbook-setup [--empty] DATAFOLDER"),
-            std::string::npos);
+  EXPECT_THAT(RunSetup(dir, "--empty").second,
+              HasSubstr("Usage: twinbook-setup [--empty] DATAFOLDER"));
   const std::string blocked = dir / "output.txt/Data";
   const auto [status, said] = RunSetup(dir, "'" + blocked + "'");
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(said.starts_with("twinbook-setup: Cannot create the folder " + blocked)) << said;
   const std::string missing = dir / "Missing.mdb";
-  EXPECT_NE(ErrorOf([&] { ExecuteSql(missing, "SELECT 1"); }).find(missing), std::string::npos);
+  EXPECT_THAT(ErrorOf([&] { ExecuteSql(missing, "SELECT 1"); }), HasSubstr(missing));
   EXPECT_FALSE(fs::exists(missing));
 }
 

@@ -31,6 +31,9 @@ struct Walker {
   std::int64_t at = 0;                // rowid; LLONG_MAX past the end, 0 before the start
   bool eof = false, bof = false, deleted = false;
   bool Sees(const Row& row) const { return !which || row.id == *which; }
+  bool NoneIn(const Rows& rows) const {
+    return std::none_of(rows.begin(), rows.end(), [&](auto& r) { return Sees(r.second); });
+  }
 };
 
 Rows FileRows(const std::string& path) {
@@ -52,17 +55,11 @@ void Move(Walker& w, const Rows& rows, bool forward, std::int64_t from) {
       found = rowid;
     }
   }
-  bool none = true;
-  for (const auto& [rowid, row] : rows) {
-    none = none && !w.Sees(row);
-  }
+  const bool none = w.NoneIn(rows);
   w.deleted = false;
-  w.at = found ? *found : forward ? LLONG_MAX : 0;
+  w.at = found ? *found : forward || none ? LLONG_MAX : 0;
   w.eof = !found && (forward || none);
   w.bof = !found && (!forward || none);
-  if (none) {
-    w.at = LLONG_MAX;
-  }
 }
 
 TEST(CursorTest, CursorsAndTransactionsBehaveAsThePlainModelOverARandomWalk) {
@@ -107,12 +104,9 @@ TEST(CursorTest, CursorsAndTransactionsBehaveAsThePlainModelOverARandomWalk) {
       if (!transaction) {
         transaction = dbs[0]->BeginTransaction();
         committed = model;
-      } else if (rng() % 2) {
-        transaction->Commit();
+      } else {  // committed, or undone as it goes
+        rng() % 2 ? transaction->Commit() : void(model = committed);
         transaction.reset();
-      } else {
-        transaction.reset();
-        model = committed;
       }
       continue;
     }
@@ -141,9 +135,7 @@ TEST(CursorTest, CursorsAndTransactionsBehaveAsThePlainModelOverARandomWalk) {
       t.SetField("Number", "a" + std::to_string(++label));
       t.Update();
       model[model.empty() ? 1 : model.rbegin()->first + 1] = {id, "a" + std::to_string(label)};
-      if (w.eof && w.bof) {  // an empty view: still past the end, no longer before the start
-        w.bof = std::none_of(model.begin(), model.end(), [&](auto& r) { return w.Sees(r.second); });
-      }
+      w.bof = w.bof && (!w.eof || w.NoneIn(model));  // an empty view: still past the end
     } else if (op < 16 && onRow) {
       t.Edit();
       model[w.at] = {op == 13 ? std::int64_t(rng() % 4) : model[w.at].id,

@@ -1,13 +1,19 @@
 // Single cards and their text: reading, writing, escaping, folding and
-// character sets, as tables of bytes in and values or bytes out.
+// character sets, as tables of bytes in and values or bytes out; and the
+// inputs on which fuzzing (scripts/fuzz) found the reader, mapping or writer
+// at fault, the seeds and the exporters' cards, through the fuzz target's checks.
 #include "platform/vcard/vcard_card.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "platform/vcard/vcard_text.h"
+#include "support/temp_dir.h"
 
 namespace twinbook::vcard {
 namespace {
@@ -20,12 +26,11 @@ std::string Card(const char* version, const std::string& body) {
 
 TEST(VCardParseTest, ValuesComeOutInThreeZeroFormAsUtf8) {
   const std::string data = "iVBORw0KGgoAAAANSUhEUgAAAAUAAAAECAIAAADJUWIXAAAAS0lEQVR4";
-  struct Case {
+  // The value of the first line, in 3.0 form.
+  const struct {
     const char* version;
-    std::string body;
-    std::string value;  // of the first line, in 3.0 form
-  };
-  const Case cases[] = {
+    std::string body, value;
+  } cases[] = {
       // clang-format off
       {"3.0", "NOTE:first\r\n second\r\n\tthird\r\n", "firstsecondthird"},
       {"3.0", "NOTE:first\n second\n", "firstsecond"}, {"3.0", "NOTE:first\r second\r", "firstsecond"},
@@ -44,7 +49,7 @@ TEST(VCardParseTest, ValuesComeOutInThreeZeroFormAsUtf8) {
       {"2.1", "PHOTO;PNG;BASE64:" + data.substr(0, 30) + "\r\n" + data.substr(30) + "\r\n\r\n", data},
       {"3.0", "PHOTO;ENCODING=b;TYPE=PNG:" + data.substr(0, 40) + "\r\n " + data.substr(40) + "\r\n", data},
   };  // clang-format on
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const vcard::Card card = Parse(Card(c.version, c.body));
     ASSERT_GE(card.lines.size(), 2u) << c.body;
     const Line& line = card.lines[1];
@@ -66,32 +71,20 @@ TEST(VCardParseTest, ReadsVersionsAndParametersInAnyLetterCase) {
   EXPECT_EQ(Parse(Card("4.0", "")).version, Version::k40);
   EXPECT_EQ(Parse("BEGIN:VCARD\r\nFN:x\r\nEND:VCARD\r\n").version, Version::k30);
   EXPECT_EQ(Parse("begin:vcard\r\nversion:2.1\r\nend:vcard\r\n").version, Version::k21);
-  const vcard::Card card = Parse(
-      Card("3.0",
-           "TEL;CELL;VOICE:1\r\nTEL;TYPE=work,Fax:2\r\nTEL;type=HOME;type=voice;type=pref:3\r\n"
-           "TEL;TYPE=\"voice,cell\";PREF=1:4\r\nitem1.TEL;X-LABEL=\"a;b:c\":5\r\n"));
-  ASSERT_EQ(card.lines.size(), 6u);
-  const std::vector<Strings> types = {
-      {"CELL", "VOICE"}, {"WORK", "FAX"}, {"HOME", "VOICE", "PREF"}, {"CELL", "VOICE"}};
-  for (size_t i = 0; i < types.size(); ++i) {
-    for (const char* type : {"CELL", "VOICE", "WORK", "FAX", "HOME", "PREF"}) {
-      EXPECT_EQ(card.lines[i + 1].HasType(type),
-                std::find(types[i].begin(), types[i].end(), type) != types[i].end())
-          << i << type;
-    }
-  }
-  EXPECT_EQ(card.lines[4].FindParam("PREF")->values, Strings{"1"});
-  const Line& grouped = card.lines[5];
+  // Bare, repeated and listed types come in the exporters' cards; quoted lists here.
+  const vcard::Card card =
+      Parse(Card("3.0", "TEL;TYPE=\"voice,cell\";PREF=1:4\r\nitem1.TEL;X-LABEL=\"a;b:c\":5\r\n"));
+  ASSERT_EQ(card.lines.size(), 3u);
+  EXPECT_TRUE(card.lines[1].HasType("CELL") && card.lines[1].HasType("VOICE"));
+  EXPECT_FALSE(card.lines[1].HasType("PREF"));
+  EXPECT_EQ(card.lines[1].FindParam("PREF")->values, Strings{"1"});
+  const Line& grouped = card.lines[2];
   EXPECT_EQ(grouped.group + "|" + grouped.name + "|" + grouped.value, "item1|TEL|5");
   EXPECT_EQ(grouped.FindParam("X-LABEL")->values, Strings{"a;b:c"});
 }
 
 TEST(VCardParseTest, ErrorsSayWhatIsWrong) {
-  struct Case {
-    std::string bytes;
-    const char* says;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
       // clang-format off
       {"\r\n\r\n", "the file is empty"}, {"Hello, world\r\n", "line 1 is not BEGIN:VCARD"},
       {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\n", "has no END:VCARD"},
@@ -100,25 +93,17 @@ TEST(VCardParseTest, ErrorsSayWhatIsWrong) {
       {Card("3.0", "FN:a\r\n") + "trailing\r\n", "line 5: text after END:VCARD"},
       {std::string("\xFF\xFE" "B\0E\0", 6), "UTF-16"}, {std::string("\xFE\xFF"), "UTF-16"},
   };  // clang-format on
-  for (const Case& c : cases) {
-    try {
-      Parse(c.bytes);
-      ADD_FAILURE() << "no error for " << c.bytes;
-    } catch (const SyntaxError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
-    }
+  for (const auto& [bytes, says] : cases) {
+    EXPECT_THAT([&] { Parse(bytes); },
+                ::testing::ThrowsMessage<SyntaxError>(::testing::HasSubstr(says)));
   }
 }
 
 TEST(VCardWriteTest, WritesCardsAsThreeZeroKeepingUnchangedLines) {
-  struct Case {
-    std::string read;
-    std::string written;
-  };
   const std::string kept =
       "FN:Pat\r\nitem1.TEL;type=WORK;type=VOICE;X-UNKNOWN=\"a,b\":+1 555\r\n"
       "X-CUSTOM;Foo=bar:value\\, with \\n escapes\r\n";
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {Card("3.0", kept), Card("3.0", kept)},
       {"\xEF\xBB\xBF\r\n\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\nno property line\r\n\r\n"
        "END:VCARD\r\n\r\n\x1A",
@@ -128,8 +113,8 @@ TEST(VCardWriteTest, WritesCardsAsThreeZeroKeepingUnchangedLines) {
       {Card("2.1", "TEL;CELL;VOICE:1\r\nNOTE;CHARSET=UTF-8;QUOTED-PRINTABLE:a=0D=0Ab,c\r\n"),
        Card("3.0", "TEL;TYPE=CELL,VOICE:1\r\nNOTE:a\\nb\\,c\r\n")},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Write(Parse(c.read)), c.written);
+  for (const auto& [read, written] : cases) {
+    EXPECT_EQ(Write(Parse(read)), written);
   }
   Line line{"g",
             "EMAIL",
@@ -156,6 +141,17 @@ TEST(VCardTextTest, EscapesQuotedPrintableAndCharsets) {
   EXPECT_EQ(TextToUtf8("\x80\x81\x9F\xA0", "ISO-8859-1"), "€\xC2\x81Ÿ\xC2\xA0");
   EXPECT_EQ(TextToUtf8("\xC2\x80\xC2\xA0\xC1\xBF\xDF\xBF", "UTF-8"), "\xC2\x80\xC2\xA0Á¿\xDF\xBF");
   EXPECT_EQ(JoinComponents({"a;b", "c,d", "e\\"}), "a\\;b;c\\,d;e\\\\");
+}
+
+TEST(VCardFuzzRegressionTest, PastFindingsSeedsAndFixturesKeepEveryInvariant) {
+  int inputs = 0;
+  for (const char* dir : {"fuzz/regressions/vcard", "fuzz/seeds/vcard", "tests/fixtures/vcards"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(testing::SourceDir() / dir)) {
+      ++inputs;
+      EXPECT_NO_THROW(fuzz::CheckCard(testing::ReadFile(entry.path().string()))) << entry.path();
+    }
+  }
+  EXPECT_GE(inputs, 20);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ Strings Lines(const Card& card) {
   return lines;
 }
 
+// The card as the folder saves it.
 std::string Prepared(Card card) {
   PrepareForWriting(card, [] { return std::string("new-uid"); });
   return Write(card);
@@ -54,8 +55,8 @@ Values Phones(const Card& card) {
 }
 
 TEST(VCardMappingTest, TelLinesGoToPhonePropertiesAndWrittenOnesAreTyped) {
-  // clang-format off
   const std::pair<const char*, Values> cases[] = {
+      // clang-format off
       {"TEL;TYPE=WORK,VOICE:1\r\nTEL;TYPE=WORK:2\r\nTEL;TYPE=WORK:3\r\n", {{P::BusinessTelephoneNumber, "1"}, {P::Business2TelephoneNumber, "2"}}},
       {"TEL;TYPE=WORK,FAX:1\r\nTEL;TYPE=FAX:2\r\nTEL;TYPE=HOME:3\r\n", {{P::BusinessFaxNumber, "1"}, {P::HomeTelephoneNumber, "3"}}},
       {"TEL;TYPE=HOME,FAX:1\r\n", {{P::BusinessFaxNumber, "1"}}},
@@ -90,10 +91,6 @@ TEST(VCardMappingTest, TelLinesGoToPhonePropertiesAndWrittenOnesAreTyped) {
 }
 
 TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
-  Card reread = Parse(Prepared(Made({{P::Business2TelephoneNumber, "2"}})));
-  WriteProperty(reread, P::BusinessTelephoneNumber, "1");
-  EXPECT_EQ(Phones(Parse(Prepared(reread))),
-            (Values{{P::BusinessTelephoneNumber, "1"}, {P::Business2TelephoneNumber, "2"}}));
   const Card original =
       Card30("TEL;TYPE=WORK:1\r\nTEL;TYPE=WORK:2\r\nTEL;TYPE=HOME:3\r\nTEL;TYPE=HOME:4\r\n");
   Card card = original;
@@ -110,8 +107,8 @@ TEST(VCardMappingTest, ChangingOnePhoneLeavesTheOthersWhereTheyWere) {
 }
 
 TEST(VCardMappingTest, AnEmptyFullNameIsAMarkedStandInFollowingTheOthersUntilOneIsGiven) {
-  // clang-format off
   const std::pair<Values, const char*> cases[] = {
+      // clang-format off
       {{{P::FileAs, "Lee, Ann"}, {P::FirstName, "Ann"}, {P::NickName, "Annie"}}, "Lee, Ann"},
       {{{P::FirstName, "Ann"}, {P::LastName, "Lee"}}, "Lee, Ann"},
       {{{P::FirstName, "Ann"}, {P::NickName, "Annie"}}, "Ann"},
@@ -146,8 +143,8 @@ TEST(VCardMappingTest, AnEmptyFullNameIsAMarkedStandInFollowingTheOthersUntilOne
 }
 
 TEST(VCardMappingTest, FileAsComesFromItsOwnLineElseNameElseFullName) {
-  // clang-format off
   const std::pair<const char*, const char*> cases[] = {
+      // clang-format off
       {"X-EVOLUTION-FILE-AS:Boss\\, The\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n", "Boss, The"},
       {"N:Lee;Ann;;;\r\nFN:Ann Lee\r\n", "Lee, Ann"}, {"N:Lee;;;;\r\nFN:Ann Lee\r\n", "Lee"},
       {"N:;Ann;;;\r\nFN:Ann Lee\r\n", "Ann"},         {"N:;;;;\r\nFN:Ann Lee\r\n", "Ann Lee"},
@@ -167,8 +164,7 @@ TEST(VCardMappingTest, FileAsComesFromItsOwnLineElseNameElseFullName) {
 
 // Programs that know no X-EVOLUTION-FILE-AS rename a contact by changing N
 // and FN only: a file-as written here that merely restated N follows.
-TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheNameUnlessItRestatesIt) {
-  // clang-format off
+TEST(VCardMappingTest, WrittenFileAsNoLongerFollowsTheNameUnlessItRestatesIt) {  // clang-format off
   const struct { Values values; bool lineKept; const char* afterRename; } cases[] = {
       {{{P::FileAs, "O'Brien, Zoë"}, {P::FirstName, "Zoë"}, {P::LastName, "O'Brien"}}, false, "Smith, Zoë"},
       {{{P::FileAs, "O'Brien"}, {P::LastName, "O'Brien"}}, false, "Smith, Zoë"},
@@ -200,21 +196,16 @@ TEST(VCardMappingTest, NamePartsKeepTheOtherPartsAndUserPropertiesAreOwnLines) {
   Card short21 = Parse("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee\r\nEND:VCARD\r\n");
   WriteProperty(short21, P::FirstName, "Ann");
   EXPECT_EQ(ReadProperty(short21, P::LastName) + ReadProperty(short21, P::FirstName), "LeeAnn");
-  card = Card30("FN:x\r\n");
-  for (const auto& [p, value] : {std::pair{P::User1, "1*2"},
-                                 {P::User2, "YES"},
-                                 {P::User3, "42"},
-                                 {P::User4, "W2:5,DC:3"},
-                                 {P::User2, "No"},
-                                 {P::User3, ""}}) {
+  card = Card30("FN:x\r\n");  // clang-format off
+  for (const auto& [p, value] : {std::pair{P::User1, "1*2"}, {P::User2, "YES"}, {P::User3, "42"},
+                                 {P::User4, "W2:5,DC:3"}, {P::User2, "No"}, {P::User3, ""}}) {
     WriteProperty(card, p, value);
-  }
+  }  // clang-format on
   EXPECT_EQ(Lines(card), (Strings{"VERSION:3.0", "FN:x", "X-TWINBOOK-USER1:1*2",
                                   "X-TWINBOOK-USER2:No", "X-TWINBOOK-USER4:W2:5\\,DC:3"}));
 }
 
-TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOneAndWritesGoThere) {
-  // clang-format off
+TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOneAndWritesGoThere) {  // clang-format off
   const struct { const char* lines; const char* address; const char* type; } cases[] = {
       {"EMAIL;TYPE=INTERNET:a@x\r\nEMAIL;TYPE=INTERNET:b@x\r\n", "a@x", "SMTP"},
       {"EMAIL:a@x\r\nEMAIL;type=pref;type=internet:b@x\r\n", "b@x", "SMTP"},
@@ -224,14 +215,12 @@ TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOneAndWritesGoThere) {
       {"", "", ""},
   };  // clang-format on
   for (const auto& c : cases) {
-    const Card card = Card30(c.lines);
-    EXPECT_EQ(ReadProperty(card, P::Email1Address) + "|" + ReadProperty(card, P::Email1AddressType),
-              c.address + std::string("|") + c.type)
-        << c.lines;
+    EXPECT_EQ(ReadProperty(Card30(c.lines), P::Email1Address), c.address) << c.lines;
+    EXPECT_EQ(ReadProperty(Card30(c.lines), P::Email1AddressType), c.type) << c.lines;
   }
   Card card = Card30(
-      "EMAIL;TYPE=INTERNET:a@x\r\nitem1.EMAIL;TYPE=INTERNET,HOME,PREF:b@x\r\nitem1.X-ABLabel:"
-      "M\r\n");
+      "EMAIL;TYPE=INTERNET:a@x\r\nitem1.EMAIL;TYPE=INTERNET,HOME,PREF:b@x\r\n"
+      "item1.X-ABLabel:M\r\n");
   WriteProperty(card, P::Email1Address, "B@X");
   WriteProperty(card, P::Email1DisplayName, "Bee \"B\" (b@x)");
   WriteProperty(card, P::Email1AddressType, "EX");
@@ -244,19 +233,6 @@ TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOneAndWritesGoThere) {
   EXPECT_TRUE(card.lines[2].HasType("INTERNET"));
   WriteProperty(card, P::Email1Address, "");
   EXPECT_EQ(ReadProperty(card, P::Email1Address) + ReadProperty(card, P::Email1DisplayName), "a@x");
-}
-
-TEST(VCardMappingTest, PreparingAddsWhatEveryCardNeeds) {
-  Card card = Parse("BEGIN:VCARD\r\nNOTE:only this\r\nEND:VCARD\r\n");
-  PrepareForWriting(card, [] { return std::string("fresh"); });
-  EXPECT_EQ(Lines(card), (Strings{"VERSION:3.0", "NOTE:only this", "UID:fresh", "N:;;;;",
-                                  "FN;X-TWINBOOK-STAND-IN=cbf29ce484222325:"}));
-  const Card complete = Card30("UID:u\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n");
-  Card same = complete;
-  PrepareForWriting(same, [] { return std::string("unused"); });
-  EXPECT_EQ(same, complete);
-  EXPECT_EQ(CardTypeName(Card30("KIND:individual\r\n")), "ContactItem");
-  EXPECT_EQ(CardTypeName(Card30("KIND:Group\r\n")), "DistListItem");
 }
 
 }  // namespace
