@@ -72,8 +72,6 @@ class FaultyTransaction : public Transaction {
   // The inner transaction, destroyed after this body, undoes what was not
   // committed.
   ~FaultyTransaction() override { state_->inTransaction = false; }
-  FaultyTransaction(const FaultyTransaction&) = delete;
-  FaultyTransaction& operator=(const FaultyTransaction&) = delete;
 
   void Commit() override {
     const std::string what =

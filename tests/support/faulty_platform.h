@@ -9,11 +9,9 @@
 
 namespace twinbook::testing {
 
-// Thrown where a CrashPlan stops a run, in place of the write that would
-// have happened. It is no std::exception and no DatabaseError or
-// ContactsError, so that no handler of the program catches it: the run ends
-// at once, as a killed process would, with no error report, no cleanup
-// writes and no "skip this contact and go on".
+// Thrown by a CrashPlan in place of a write. No handler of the program catches it (it is no
+// std::exception): the run ends at once, as a killed process would, with no error report, no
+// cleanup writes and no "skip this contact and go on".
 struct SimulatedCrash {
   int write;          // the number of the write that did not happen
   std::string where;  // what that write was
@@ -23,13 +21,11 @@ struct SimulatedCrash {
 // stops the run at a chosen one.
 //
 // A write is each change that lands in a store on its own:
-// - a database Update() or Delete() made outside a transaction (each is
-//   committed at once);
-// - the Commit() of a transaction that holds at least one Update() or
-//   Delete() (its rows land together; the rows inside it are no writes of
-//   their own, and a commit with nothing in it changes nothing);
-// - a card Save() of a new card, or of a card with a property set to a value
-//   other than the one it read (saving an unchanged card writes nothing);
+// - a database Update() or Delete() made outside a transaction (committed at once);
+// - the Commit() of a transaction holding at least one Update() or Delete() (its rows land
+//   together and are no writes of their own; an empty commit changes nothing);
+// - a card Save() of a new card, or of one with a property set to a value other than the one
+//   it read (saving an unchanged card writes nothing);
 // - a card Delete() of a card in the folder;
 // - a database's whole content replaced (ReplaceContentFrom, by an undo).
 //

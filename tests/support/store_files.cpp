@@ -32,13 +32,11 @@ std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std:
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
     std::vector<SqlValue>& row = rows.emplace_back();
     for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      const int type = sqlite3_column_type(statement, i);
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-      row.push_back(
-          {sqlite3_column_name(statement, i), type,
-           type == SQLITE_NULL
-               ? "<null>"
-               : std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, i)))});
+      row.push_back({sqlite3_column_name(statement, i),
+                     text == nullptr ? "<null>"
+                                     : std::string(text, static_cast<size_t>(
+                                                             sqlite3_column_bytes(statement, i)))});
     }
   }
   if (rc != SQLITE_DONE) {

@@ -17,8 +17,7 @@
 
 namespace twinbook::testing {
 
-// A row of tblContactList as the file holds it, read with SQLite directly
-// rather than through the program's own layer. Null reads as "<null>".
+// A row of tblContactList as SQLite itself reads the file; null as "<null>".
 struct PhoneBookRow {
   std::string ContactID, ContactName, Number, NumberType, SpeedDial, PhoneNumberLength;
   bool operator==(const PhoneBookRow&) const = default;
@@ -31,8 +30,7 @@ struct SyncRow {
   bool operator==(const SyncRow&) const = default;
 };
 
-// A card's mapped properties as a fresh reader of the folder sees them,
-// keyed by property name; empty properties are left out.
+// A card's non-empty properties by name, as a fresh reader of the folder sees them.
 struct CardView {
   std::string file;
   std::string typeName;
@@ -52,15 +50,11 @@ struct CardSpec {
 std::ostream& operator<<(std::ostream& out, const PhoneBookRow& row);
 std::ostream& operator<<(std::ostream& out, const SyncRow& row);
 
-// One value of a row read with SQLite itself: its column, its SQLite type and
-// its text ("<null>" for null).
+// A value SQLite itself reads: its column and text ("<null>" for null).
 struct SqlValue {
-  std::string column;
-  int type;
-  std::string text;
+  std::string column, text;
 };
-// Every row of `sql` over the database file at `path`; throws naming the file
-// when it cannot be read.
+// Every row of `sql` over the database file at `path`; throws naming the file.
 std::vector<std::vector<SqlValue>> QueryRows(const std::string& path, const std::string& sql);
 
 // Every item of the folder at `path` as a fresh reader sees it, in listing order.
@@ -68,15 +62,13 @@ std::vector<CardView> ReadCards(const std::string& path);
 
 // `text` as an SQL string literal.
 std::string SqlQuote(const std::string& text);
-// The INSERT of a tblContactList row as the PhoneBook Manager adds it, with
-// the length code of the number.
+// The INSERT of a tblContactList row as the manager adds it, with its length code.
 std::string PhoneBookRowSql(const std::string& id, const std::string& name,
                             const std::string& number, int type, int speed);
 
-// Everything a whole run needs, over real files: a Data folder in a
-// temporary directory with an empty PhoneBook.mdb and Twinbook.mdb made by
-// the setup code and an empty Contacts folder, the SQLite and vCard stores,
-// settings pointing there (manager off), a scripted view and the run state.
+// Everything a whole run needs over real files: a temporary Data folder with the setup code's
+// empty databases and Contacts folder, the SQLite and vCard stores, settings pointing there
+// (manager off), a scripted view and the run state.
 class StoreFiles {
  public:
   StoreFiles();
