@@ -81,19 +81,19 @@ const std::vector<RunCase> kCases = {
      {"... More than one record of the sync database carries the contact ID of 5; the last of "
       "them is used."}, kDone, {}},
     {"changed on both sides, the card matched by name, its side kept with its boxes edited", {},
-     {R("", "Ann", "", {"m=5559:3"})}, {R("7", "Ann", "", {"m=5558:3"})},
-     {R("7", "Ann", "", {"m=5551:3"})},
-     {[](const ConflictQuestion& q) {
-       ConflictAnswer answer{ConflictAnswer::Keep::Outlook, q.outlook};
-       answer.values.ContactName = "Anna";
-       return std::optional(answer);
-     }}, 13,
+     {R("", "Ann", "", {"m=5559:3"})}, {R("7", "Ann", "", {"m=5558:3"})}, {R("7", "Ann", "", {"m=5551:3"})},
+     {[](const ConflictQuestion& q) { ConflictAnswer a{ConflictAnswer::Keep::Outlook, q.outlook}; a.values.ContactName = "Anna"; return std::optional(a); }}, 13,
      {"... Ann in Outlook has been matched with Ann in the PhoneBook and assigned a contact ID of 7.",
-      "... Ann will be modified in Outlook.", "... Ann has been modified in Outlook.",
-      "... Ann has been modified in the PhoneBook.", "... Conflict detected for Ann",
-      "... Conflict resolution for Ann: Outlook data will overwrite PhoneBook data.",
-      "... Anna will be modified in Outlook.", "... Anna will be modified in the PhoneBook.",
-      "... Anna will be modified in the sync database."}, kDone, {}},
+      "... Ann will be modified in Outlook.", "... Ann has been modified in Outlook.", "... Ann has been modified in the PhoneBook.",
+      "... Conflict detected for Ann", "... Conflict resolution for Ann: Outlook data will overwrite PhoneBook data.",
+      "... Anna will be modified in Outlook.", "... Anna will be modified in the PhoneBook.", "... Anna will be modified in the sync database."},
+     kDone, {}},
+    {"a desktop contact new to the PhoneBook, kept over a differing copy there: the copy is added", {},
+     {R("7", "Ann", "I", {"m=5559"})}, {R("7", "Annie", "N", {"m=5551"})}, {R("7", "Annie", "N", {"m=5551"})},
+     {[](const ConflictQuestion& q) { return std::optional(ConflictAnswer{ConflictAnswer::Keep::Outlook, q.outlook}); }}, 13,
+     {"... Annie has been modified in Outlook.", "... Conflict detected for Annie", "... Conflict resolution for Ann: Outlook "
+      "data will overwrite PhoneBook data.", "... Ann will be added to the PhoneBook.", "... Ann will be added to the sync database."},
+     kDone, {}},
 };
 // clang-format on
 
