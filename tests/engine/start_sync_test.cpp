@@ -88,11 +88,14 @@ const std::vector<RunCase> kCases = {
       "... Conflict detected for Ann", "... Conflict resolution for Ann: Outlook data will overwrite PhoneBook data.",
       "... Anna will be modified in Outlook.", "... Anna will be modified in the PhoneBook.", "... Anna will be modified in the sync database."},
      kDone, {}},
-    {"a desktop contact new to the PhoneBook, kept over a differing copy there: the copy is added", {},
-     {R("7", "Ann", "I", {"m=5559"})}, {R("7", "Annie", "N", {"m=5551"})}, {R("7", "Annie", "N", {"m=5551"})},
+    {"desktop contacts new to the PhoneBook and differing from their copies there: a kept one is added, one left open waits",
+     {}, {R("7", "Ann", "I", {"m=5559"}), R("8", "Bo", "I")}, {R("7", "Annie", "N", {"m=5551"}), R("8", "Bob", "N")},
+     {R("7", "Annie", "N", {"m=5551"}), R("8", "Bob", "N")},
      {[](const ConflictQuestion& q) { return std::optional(ConflictAnswer{ConflictAnswer::Keep::Outlook, q.outlook}); }}, 13,
-     {"... Annie has been modified in Outlook.", "... Conflict detected for Annie", "... Conflict resolution for Ann: Outlook "
-      "data will overwrite PhoneBook data.", "... Ann will be added to the PhoneBook.", "... Ann will be added to the sync database."},
+     {"... Annie has been modified in Outlook.", "... Bob has been modified in Outlook.", "... Conflict detected for Annie",
+      "... Conflict resolution for Ann: Outlook data will overwrite PhoneBook data.", "... Ann will be added to the PhoneBook.",
+      "... Ann will be added to the sync database.", "... Conflict detected for Bob",
+      "... Bob will not be added to the sync database until its conflict is resolved."},
      kDone, {}},
 };
 // clang-format on
