@@ -23,6 +23,9 @@ struct LogicalLine {
 // CR LF, LF and a lone CR all end a line: files pass through many hands.
 std::vector<PhysicalLine> SplitPhysicalLines(std::string_view bytes) {
   std::vector<PhysicalLine> lines;
+  // Sized once: growing it line by line costs a folder of cards thousands
+  // of allocations.
+  lines.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
   size_t start = 0;
   int number = 1;
   for (size_t i = 0; i < bytes.size(); ++i) {
@@ -159,6 +162,7 @@ bool DeclaresVersion21(const std::vector<PhysicalLine>& physical) {
 // data may go on in lines without a blank up to an empty line.
 std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool version21) {
   std::vector<LogicalLine> logical;
+  logical.reserve(physical.size());
   bool open = false;  // whether logical.back() may still grow
   for (const PhysicalLine& line : physical) {
     if (open) {
