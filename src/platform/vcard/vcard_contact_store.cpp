@@ -244,10 +244,11 @@ class VCardItem : public ContactItem {
   std::string TypeName() const override { return CardTypeName(Current()); }
 
   std::string Get(ContactProperty property) const override {
-    return ReadProperty(Current(), property);
+    return ReadProperty(Current(), property, phones_);
   }
 
   void Set(ContactProperty property, const std::string& value) override {
+    phones_.reset();
     if (!edited_) {
       edited_ = *base_;
     }
@@ -279,6 +280,7 @@ class VCardItem : public ContactItem {
       }
       edited_ = std::move(rebased);
       base_ = entry_->card;
+      phones_.reset();
       baseRevision_ = entry_->revision;
     }
     // Compared as written, so that a value set and set back, or a 2.1 card
@@ -333,6 +335,7 @@ class VCardItem : public ContactItem {
     base_ = entry_->card;
     baseRevision_ = entry_->revision;
     edited_.reset();
+    phones_.reset();
     changes_.clear();
   }
 
@@ -379,6 +382,9 @@ class VCardItem : public ContactItem {
   std::shared_ptr<const Card> base_;
   std::uint64_t baseRevision_ = 0;
   std::optional<Card> edited_;  // a copy, once a property is set
+  // The phone lines of Current(), once a number has been read; emptied
+  // whenever Current() changes.
+  mutable std::optional<PhoneLines> phones_;
   std::vector<std::pair<ContactProperty, std::string>> changes_;
   bool deleted_ = false;
 };
