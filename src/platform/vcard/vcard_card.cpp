@@ -433,6 +433,11 @@ void Normalize(Line& line, Version version) {
     // be folded into lines that end in "=", which read as soft line breaks.
     line.original.clear();
   }
+  if (!quotedPrintable && version != Version::k21 && charset.empty() && IsValidUtf8(line.value)) {
+    // What follows would leave such a value as it is, after two copies of
+    // it: most lines of most cards are like this.
+    return;
+  }
   const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(line.value) : line.value;
   const std::string text = TextToUtf8(bytes, charset);
   if (version == Version::k21) {
