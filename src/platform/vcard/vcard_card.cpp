@@ -634,7 +634,7 @@ Card Parse(std::string_view bytes) {
     // lines are written the way this program writes them. A 2.1 card is
     // always written from the fields (ConvertTo30).
     if (card.version == Version::k21 || RendersAs(line, line.original)) {
-      std::string().swap(line.original);  // an assignment would keep the storage
+      line.original.clear();
     }
   }
   return card;
@@ -672,7 +672,8 @@ std::string Write(const Card& card) {
   std::string out = "BEGIN:VCARD\r\n";
   for (const Line& line : card.lines) {
     if (line.original.empty() || IsValidUtf8(line.original)) {
-      AppendFolded(out, line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+      AppendFolded(out,
+                   line.opaque || !line.original.empty() ? line.original.str() : RenderLine(line));
     } else {
       // A line kept as it stood can hold bytes that are no UTF-8, which the
       // reader took for Windows-1252; a card is written in UTF-8 throughout,

@@ -82,7 +82,7 @@ TEST(VCardParseTest, ReadsVersionsAndParametersInAnyLetterCase) {
   }
   EXPECT_EQ(card.lines[4].FindParam("PREF")->values, Strings{"1"});
   const Line& grouped = card.lines[5];
-  EXPECT_EQ(grouped.group + "|" + grouped.name + "|" + grouped.value, "item1|TEL|5");
+  EXPECT_EQ(grouped.group.str() + "|" + grouped.name + "|" + grouped.value, "item1|TEL|5");
   EXPECT_EQ(grouped.FindParam("X-LABEL")->values, Strings{"a;b:c"});
 }
 
