@@ -4,12 +4,15 @@
 //
 //   bench_run_once make <contacts per side> first|unchanged <folder> [no-index]
 //   bench_run_once run <folder>
+//   bench_run_once rerun <folder>
 //   bench_run_once read <folder>
 //
 // "make" writes the stores into <folder>/Data (which must not exist), with
 // the databases' ContactID indexes or, given "no-index", without;
 // "run" copies them to <folder>/Run-<n> and makes one run over the copy,
-// printing how long each phase took; "read" reads everything of
+// printing how long each phase took; "rerun" runs again over the last copy,
+// with no copying for a profiler to see (after an unchanged run, or after a
+// first run for an unchanged run over what it wrote); "read" reads everything of
 // <folder>/Data once, as a run has to at the least. The copies are left for the caller to
 // remove: removing thousands of files just before a measured run would
 // slow down the file system under it.
@@ -49,18 +52,22 @@ int main(int argc, char** argv) {
       std::cout << "read " << bytes << " bytes in " << ms << " ms\n";
       return 0;
     }
-    if (command == "run" && argc == 3) {
+    if ((command == "run" || command == "rerun") && argc == 3) {
       const fs::path folder = argv[2];
       fs::path copy;
       for (int n = 1;; ++n) {
-        copy = folder / ("Run-" + std::to_string(n));
-        if (!fs::exists(copy)) {
+        const fs::path next = folder / ("Run-" + std::to_string(n));
+        if (!fs::exists(next)) {
+          copy = command == "run" || n == 1 ? next : copy;
           break;
         }
+        copy = next;
       }
-      twinbook::bench::CopyDataFolder(folder / "Data", copy);
-      ::sync();
-      twinbook::bench::WaitUntilCardsSettle();
+      if (command == "run" || !fs::exists(copy)) {
+        twinbook::bench::CopyDataFolder(folder / "Data", copy);
+        ::sync();
+        twinbook::bench::WaitUntilCardsSettle();
+      }
       twinbook::bench::WholeRun run(copy);
       const auto start = std::chrono::steady_clock::now();
       run.Run();
@@ -80,7 +87,7 @@ int main(int argc, char** argv) {
   }
   std::cerr << "usage: bench_run_once make <contacts per side> first|unchanged <folder> "
                "[no-index]\n"
-               "       bench_run_once run <folder>\n"
+               "       bench_run_once run|rerun <folder>\n"
                "       bench_run_once read <folder>\n";
   return 2;
 }

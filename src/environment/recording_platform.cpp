@@ -52,6 +52,9 @@ class RecordingDatabase : public Database {
                                         const FieldValue& value) override {
     return std::make_unique<RecordingTable>(inner_->OpenTableWhere(table, column, value), backup_);
   }
+  void RequireColumn(const std::string& table, const std::string& column) override {
+    inner_->RequireColumn(table, column);
+  }
   // Every change inside it passes a RecordingTable first, and the backup is
   // read through a connection of its own, which sees the file as it was
   // before the transaction.

@@ -23,20 +23,36 @@ const SyncObject& SyncSet::Item(int position) const {
 
 void SyncSet::Remove(int position) {
   CheckPosition(position, "Remove");
-  records_.erase(records_.begin() + (position - 1));
+  const auto it = records_.begin() + (position - 1);
+  **it = SyncObject{};  // its texts go now, its place with the blocks
+  records_.erase(it);
+  if (records_.empty()) {
+    blocks_.clear();
+    usedInLastBlock_ = kBlockRecords;
+  }
+}
+
+SyncObject& SyncSet::NewRecord() {
+  if (blocks_.empty() || usedInLastBlock_ == kBlockRecords) {
+    blocks_.push_back(std::make_unique<SyncObject[]>(kBlockRecords));
+    usedInLastBlock_ = 0;
+  }
+  SyncObject* record = &blocks_.back()[usedInLastBlock_++];
+  records_.push_back(record);
+  return *record;
 }
 
 SyncObject& SyncSet::Append() {
-  records_.push_back(std::make_unique<SyncObject>());
-  return *records_.back();
+  return NewRecord();
 }
 
 SyncObject& SyncSet::CloneNew(const SyncObject& source) {
   // Copy before appending: `source` may belong to this very set.
   SyncObject copy = source;
   copy.Flag = "N";
-  records_.push_back(std::make_unique<SyncObject>(std::move(copy)));
-  return *records_.back();
+  SyncObject& record = NewRecord();
+  record = std::move(copy);
+  return record;
 }
 
 namespace {

@@ -13,8 +13,8 @@ namespace twinbook {
 //
 // The set owns its records and hands out references to them: a record taken
 // with Item() or by iteration is the set's own, so changing it changes the
-// set. References stay valid while records are appended (each record lives in
-// its own allocation) and until the record itself is removed.
+// set. References stay valid while records are appended (records live in
+// blocks that never move) and until the record itself is removed.
 //
 // Records are only appended at the end; Remove(p) moves every later record
 // down by one. No record has a key: two records may carry the same ContactID.
@@ -58,7 +58,7 @@ class SyncSet {
     BasicIterator() = default;
     explicit BasicIterator(Base it) : it_(it) {}
     reference operator*() const { return **it_; }
-    pointer operator->() const { return it_->get(); }
+    pointer operator->() const { return *it_; }
     BasicIterator& operator++() {
       ++it_;
       return *this;
@@ -73,9 +73,8 @@ class SyncSet {
    private:
     Base it_{};
   };
-  using iterator = BasicIterator<SyncObject, std::vector<std::unique_ptr<SyncObject>>::iterator>;
-  using const_iterator =
-      BasicIterator<const SyncObject, std::vector<std::unique_ptr<SyncObject>>::const_iterator>;
+  using iterator = BasicIterator<SyncObject, std::vector<SyncObject*>::iterator>;
+  using const_iterator = BasicIterator<const SyncObject, std::vector<SyncObject*>::const_iterator>;
 
   iterator begin() { return iterator(records_.begin()); }
   iterator end() { return iterator(records_.end()); }
@@ -85,7 +84,17 @@ class SyncSet {
  private:
   void CheckPosition(int position, const char* operation) const;
 
-  std::vector<std::unique_ptr<SyncObject>> records_;
+  // A place for one more record, at the end of the last block.
+  SyncObject& NewRecord();
+
+  // In position order. Each points into `blocks_`.
+  std::vector<SyncObject*> records_;
+  // Records are made a block at a time: the run loads tens of thousands,
+  // and one allocation each cost more than filling them. A removed record's
+  // place stays unused until the set is emptied, which frees every block.
+  static constexpr std::size_t kBlockRecords = 128;
+  std::vector<std::unique_ptr<SyncObject[]>> blocks_;
+  std::size_t usedInLastBlock_ = kBlockRecords;
 };
 
 // Position of the last record whose ContactID equals `id` exactly, 0 if none.

@@ -156,6 +156,14 @@ class Database {
   // object.
   virtual std::unique_ptr<Transaction> BeginTransaction() = 0;
 
+  // Throws DatabaseError, as OpenTableWhere does, naming the table, the
+  // column and the file when one of them does not exist. An engine that
+  // can answer from the table's definition alone says so here: a filtered
+  // cursor opens on its first row, and finding that may read the table.
+  virtual void RequireColumn(const std::string& table, const std::string& column) {
+    OpenTableWhere(table, column, FieldValue{});
+  }
+
   // Copies the whole database, as it stands now, into a new file at
   // `path`, consistently even while other programs write to it. Throws
   // DatabaseError naming both files when the copy cannot be made; a copy

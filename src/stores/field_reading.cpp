@@ -117,9 +117,7 @@ std::string FieldText(FieldValue value) {
 void RequireColumns(Database& database, const std::string& table,
                     std::initializer_list<const char*> columns) {
   for (const char* column : columns) {
-    // Opening a cursor restricted by a column checks that the column exists,
-    // whether or not the table has rows.
-    database.OpenTableWhere(table, column, FieldValue{});
+    database.RequireColumn(table, column);
   }
 }
 

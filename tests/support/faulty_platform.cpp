@@ -103,6 +103,9 @@ class FaultyDatabase : public Database {
     return std::make_unique<FaultyTable>(inner_->OpenTableWhere(table, column, value), state_,
                                          table);
   }
+  void RequireColumn(const std::string& table, const std::string& column) override {
+    inner_->RequireColumn(table, column);
+  }
   std::unique_ptr<Transaction> BeginTransaction() override {
     return std::make_unique<FaultyTransaction>(inner_->BeginTransaction(), state_);
   }

@@ -51,6 +51,10 @@ class SqliteDatabase : public Database {
     return std::make_unique<SqliteTable>(connection_, table, SqliteTable::Filter{column, value});
   }
 
+  void RequireColumn(const std::string& table, const std::string& column) override {
+    SqliteTable::RequireColumn(connection_, table, column);
+  }
+
   std::unique_ptr<Transaction> BeginTransaction() override {
     return std::make_unique<SqliteTransaction>(connection_);
   }

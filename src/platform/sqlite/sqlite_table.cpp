@@ -132,6 +132,20 @@ SqliteTable::SqliteTable(std::shared_ptr<SqliteConnection> connection, const std
   MoveFirst();
 }
 
+SqliteTable::SqliteTable(std::shared_ptr<SqliteConnection> connection, const std::string& table,
+                         ShapeOnly)
+    : connection_(std::move(connection)),
+      table_(table),
+      from_("\"main\"." + QuoteIdentifier(table)) {
+  LoadShape();
+}
+
+void SqliteTable::RequireColumn(std::shared_ptr<SqliteConnection> connection,
+                                const std::string& table, const std::string& column) {
+  const SqliteTable shape(std::move(connection), table, ShapeOnly{});
+  shape.ColumnIndex(column);
+}
+
 SqliteTable::~SqliteTable() {
   for (Statement* statement : {&forward_, &backward_, &byRowid_, &any_, &holds_}) {
     connection_->GiveBack(statement->sql, std::move(statement->statement));

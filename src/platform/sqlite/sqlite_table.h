@@ -79,6 +79,11 @@ class SqliteTable final : public Table {
               std::optional<Filter> filter);
   ~SqliteTable() override;
 
+  // Throws what the constructor throws when the table or `column` does not
+  // exist, from the table's definition alone: no row is read.
+  static void RequireColumn(std::shared_ptr<SqliteConnection> connection, const std::string& table,
+                            const std::string& column);
+
   bool IsEOF() const override { return eof_; }
   bool IsBOF() const override { return bof_; }
   void MoveFirst() override;
@@ -94,6 +99,12 @@ class SqliteTable final : public Table {
 
  private:
   enum class Mode { None, Adding, Editing };
+
+  // A cursor that knows its table's shape and nothing else: no statement,
+  // no row. Only for RequireColumn.
+  struct ShapeOnly {};
+  SqliteTable(std::shared_ptr<SqliteConnection> connection, const std::string& table, ShapeOnly);
+
   enum class Walk { None, Forward, Backward };
 
   void LoadShape();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,9 +19,49 @@ struct Param {
   bool operator==(const Param&) const = default;
 };
 
+// A text that is empty in nearly every line: an empty one costs a pointer
+// instead of a whole string, in each of the thousands of lines a folder
+// keeps. Copies are deep; it reads as the text it holds, "" when empty.
+class RareText {
+ public:
+  RareText() = default;
+  // Not explicit: set and read like the string it stands for.
+  RareText(std::string text) { *this = std::move(text); }
+  RareText(const char* text) : RareText(std::string(text)) {}
+  RareText(const RareText& other) { *this = other; }
+  RareText(RareText&&) noexcept = default;
+  RareText& operator=(const RareText& other) {
+    if (this != &other) {
+      text_ = other.text_ ? std::make_unique<std::string>(*other.text_) : nullptr;
+    }
+    return *this;
+  }
+  RareText& operator=(RareText&&) noexcept = default;
+  RareText& operator=(std::string text) {
+    text_ = text.empty() ? nullptr : std::make_unique<std::string>(std::move(text));
+    return *this;
+  }
+
+  bool empty() const { return !text_; }
+  void clear() { text_.reset(); }  // frees the text
+  const std::string& str() const { return text_ ? *text_ : Empty(); }
+  operator const std::string&() const { return str(); }
+  operator std::string_view() const { return str(); }
+
+  bool operator==(const RareText& other) const { return str() == other.str(); }
+
+ private:
+  static const std::string& Empty() {
+    static const std::string empty;
+    return empty;
+  }
+
+  std::unique_ptr<std::string> text_;
+};
+
 struct Line {
-  std::string group;  // "item1" of "item1.TEL", else empty
-  std::string name;   // as written
+  RareText group;    // "item1" of "item1.TEL", else empty
+  std::string name;  // as written
   std::vector<Param> params;
   // The value in vCard 3.0 form: UTF-8, 3.0 backslash escapes, no
   // quoted-printable, binary data as base64 without blanks. The parameters
@@ -31,7 +72,7 @@ struct Line {
   // or changed here, which is written from the fields above, and for a line
   // read whose fields write it as it stood (RenderLine), so that cards
   // written as this program writes them keep no second copy of each line.
-  std::string original;
+  RareText original;
   // A line that is no property line ("name:value"): kept as it stood, never
   // interpreted.
   bool opaque = false;

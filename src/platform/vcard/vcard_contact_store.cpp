@@ -244,10 +244,11 @@ class VCardItem : public ContactItem {
   std::string TypeName() const override { return CardTypeName(Current()); }
 
   std::string Get(ContactProperty property) const override {
-    return ReadProperty(Current(), property);
+    return ReadProperty(Current(), property, phones_);
   }
 
   void Set(ContactProperty property, const std::string& value) override {
+    phones_.reset();
     if (!edited_) {
       edited_ = *base_;
     }
@@ -279,6 +280,7 @@ class VCardItem : public ContactItem {
       }
       edited_ = std::move(rebased);
       base_ = entry_->card;
+      phones_.reset();
       baseRevision_ = entry_->revision;
     }
     // Compared as written, so that a value set and set back, or a 2.1 card
@@ -333,6 +335,7 @@ class VCardItem : public ContactItem {
     base_ = entry_->card;
     baseRevision_ = entry_->revision;
     edited_.reset();
+    phones_.reset();
     changes_.clear();
   }
 
@@ -379,6 +382,9 @@ class VCardItem : public ContactItem {
   std::shared_ptr<const Card> base_;
   std::uint64_t baseRevision_ = 0;
   std::optional<Card> edited_;  // a copy, once a property is set
+  // The phone lines of Current(), once a number has been read; emptied
+  // whenever Current() changes.
+  mutable std::optional<PhoneLines> phones_;
   std::vector<std::pair<ContactProperty, std::string>> changes_;
   bool deleted_ = false;
 };
@@ -468,16 +474,54 @@ std::string LinkText(const std::string& path) {
   return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
 }
 
-// The entry for the card file `name` of the folder, listed in it; the
-// folder is open as the descriptor `dir`. The card comes from `kept` when
-// what is kept there is known to match the file; otherwise the file is
-// read, and `kept` records what was read. Either way the record is marked
-// as found by `opening`.
-std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const std::string& name,
+// Reads and parses the entry's file into it, and records in `cached` what
+// was read.
+void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std::uint64_t opening,
+              std::size_t& parsed) {
+  const std::int64_t before = NowNs();
+  FileContent content = entry.linkTarget.empty()
+                            ? ReadWholeFile(dir, entry.fileName, state.Shown(entry))
+                            : ReadWholeFile(entry.linkTarget, state.Shown(entry));
+  try {
+    entry.card = std::make_shared<const Card>(Parse(content.bytes));
+  } catch (const SyntaxError& error) {
+    throw ContactsError("Contact card " + state.Shown(entry) +
+                        " is not a readable vCard: " + error.what());
+  }
+  entry.state = content.state;
+  cached = CachedCard{entry.state.identity, entry.card, before, opening};
+  ++parsed;
+}
+
+// A name listed in the folder, with the type of file the listing gives
+// (DT_REG, DT_LNK ... or DT_UNKNOWN when the file system does not say).
+struct Listed {
+  std::string name;
+  unsigned char type = DT_UNKNOWN;
+};
+
+// The entry for the card file `listed` of the folder; the folder is open as
+// the descriptor `dir`. The card comes from `kept` when what is kept there
+// is known to match the file; otherwise the file is read, and `kept`
+// records what was read. Either way the record is marked as found by
+// `opening`.
+std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const Listed& listed,
                                  std::unordered_map<std::string, CachedCard>& kept,
                                  std::uint64_t opening, std::size_t& parsed) {
+  const std::string& name = listed.name;
   auto entry = std::make_shared<Entry>();
   entry->fileName = name;
+  if (listed.type == DT_REG) {
+    // A plain file of which no card is kept is read at once: reading tells
+    // its state, and a look at the file first would only cost a call.
+    const auto known = kept.find(name);
+    if (known == kept.end() || !known->second.card) {
+      CachedCard& cached = known == kept.end() ? kept[name] : known->second;
+      cached.lastOpen = opening;
+      ReadCard(state, dir, *entry, cached, opening, parsed);
+      return entry;
+    }
+  }
   std::optional<FileState> fileState = StatEntry(dir, name);
   if (!fileState) {
     throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
@@ -515,19 +559,7 @@ std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const std::string&
     entry->card = cached.card;
     return entry;
   }
-  const std::int64_t before = NowNs();
-  FileContent content = entry->linkTarget.empty()
-                            ? ReadWholeFile(dir, name, state.Shown(*entry))
-                            : ReadWholeFile(entry->linkTarget, state.Shown(*entry));
-  try {
-    entry->card = std::make_shared<const Card>(Parse(content.bytes));
-  } catch (const SyntaxError& error) {
-    throw ContactsError("Contact card " + state.Shown(*entry) +
-                        " is not a readable vCard: " + error.what());
-  }
-  entry->state = content.state;
-  cached = CachedCard{entry->state.identity, entry->card, before, opening};
-  ++parsed;
+  ReadCard(state, dir, *entry, cached, opening, parsed);
   return entry;
 }
 
@@ -573,7 +605,7 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
     }
     throw ContactsError("Cannot list contacts folder " + path + ": " + ErrorText(errno));
   }
-  std::vector<std::string> names;
+  std::vector<Listed> names;
   for (;;) {
     errno = 0;
     const dirent* item = ::readdir(dir.get());
@@ -585,12 +617,13 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
     }
     std::string name = item->d_name;
     if (IsCardFileName(name)) {
-      names.push_back(std::move(name));
+      names.push_back({std::move(name), item->d_type});
     } else if (name.front() == '.') {
       RemoveLeftoverTemporary(state->handle->get(), name);
     }
   }
-  std::sort(names.begin(), names.end());
+  std::sort(names.begin(), names.end(),
+            [](const Listed& a, const Listed& b) { return a.name < b.name; });
 
   // Updated in place: a folder opened again, unchanged, costs no allocation
   // per card.
@@ -600,9 +633,9 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
   std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
   const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());
-  for (const std::string& name : names) {
+  for (const Listed& listed : names) {
     state->entries.push_back(
-        ReadEntry(*state, state->handle->get(), name, kept, opening, cache_->parsed));
+        ReadEntry(*state, state->handle->get(), listed, kept, opening, cache_->parsed));
   }
   // Forget the cards of files that are gone.
   std::erase_if(kept, [&](const auto& item) { return item.second.lastOpen != opening; });

@@ -483,6 +483,12 @@ std::string StandInName(const Card& card) {
 }  // namespace
 
 std::string ReadProperty(const Card& card, ContactProperty property) {
+  std::optional<PhoneLines> phones;
+  return ReadProperty(card, property, phones);
+}
+
+std::string ReadProperty(const Card& card, ContactProperty property,
+                         std::optional<PhoneLines>& phones) {
   switch (property) {
     case ContactProperty::FullName: {
       const Line* fn = card.First("FN");
@@ -527,7 +533,10 @@ std::string ReadProperty(const Card& card, ContactProperty property) {
       if (slot < 0) {
         return {};
       }
-      const int index = AssignPhones(card)[slot];
+      if (!phones) {
+        phones = AssignPhones(card);
+      }
+      const int index = (*phones)[slot];
       return index < 0 ? std::string() : PhoneText(card.lines[index]);
     }
   }

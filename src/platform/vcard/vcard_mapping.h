@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +45,18 @@ namespace twinbook::vcard {
 inline constexpr std::string_view kDistListItemType = "DistListItem";
 
 std::string ReadProperty(const Card& card, ContactProperty property);
+
+// Which line holds each phone number of a card; working it out takes a pass
+// over the card's lines.
+using PhoneLines = std::array<int, 7>;
+
+// ReadProperty, working out the card's phone lines into `phones` when it
+// needs them and `phones` is empty, and using them as they are otherwise:
+// reading the numbers of one card then takes one pass instead of one per
+// number. `phones` must be empty or hold what was worked out for this card
+// as it stands.
+std::string ReadProperty(const Card& card, ContactProperty property,
+                         std::optional<PhoneLines>& phones);
 
 // Writes `value` to the card's lines. Returns whether any line changed:
 // writing the value a property already reads is no change (except FileAs,

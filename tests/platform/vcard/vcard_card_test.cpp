@@ -79,7 +79,7 @@ TEST(VCardParseTest, ReadsVersionsAndParametersInAnyLetterCase) {
   EXPECT_FALSE(card.lines[1].HasType("PREF"));
   EXPECT_EQ(card.lines[1].FindParam("PREF")->values, Strings{"1"});
   const Line& grouped = card.lines[2];
-  EXPECT_EQ(grouped.group + "|" + grouped.name + "|" + grouped.value, "item1|TEL|5");
+  EXPECT_EQ(grouped.group.str() + "|" + grouped.name + "|" + grouped.value, "item1|TEL|5");
   EXPECT_EQ(grouped.FindParam("X-LABEL")->values, Strings{"a;b:c"});
 }
 

@@ -44,7 +44,7 @@ Strings Entries(const std::string& folder) {
 Strings Lines(const std::string& bytes) {
   Strings lines;
   for (const vcard::Line& line : vcard::Parse(bytes).lines) {
-    lines.push_back(line.original.empty() ? vcard::RenderLine(line) : line.original);
+    lines.push_back(line.original.empty() ? vcard::RenderLine(line) : line.original.str());
   }
   return lines;
 }

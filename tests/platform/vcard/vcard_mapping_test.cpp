@@ -23,7 +23,7 @@ Card Card30(const std::string& body) {
 Strings Lines(const Card& card) {
   Strings lines;
   for (const Line& line : card.lines) {
-    lines.push_back(line.opaque || !line.original.empty() ? line.original : RenderLine(line));
+    lines.push_back(line.opaque || !line.original.empty() ? line.original.str() : RenderLine(line));
   }
   return lines;
 }
