@@ -131,6 +131,17 @@ TEST_F(FieldsTest, MisuseRefusedRowsAndUnopenableFilesAreErrorsNamingWhere) {
   EXPECT_EQ(testing::ReadFile(text), std::string(2000, 'x'));
 }
 
+// A file another program left in rollback-journal mode turns to WAL at the
+// first write, even while a cursor is reading it.
+TEST_F(FieldsTest, TheFirstWriteTurnsAFileToWalWhileACursorReads) {
+  path_ = testing::MakePhoneBook(dir_, kManagerRow);
+  testing::RawConnection(path_).Exec("PRAGMA journal_mode=DELETE");
+  db_ = engine_.OpenDatabase(path_);
+  auto reading = db_->OpenTable("tblContactList");
+  Add(*db_->OpenTable("tblContactList"), 8, "3125550108");
+  EXPECT_EQ(Stored("PRAGMA journal_mode"), Strings{"wal"});
+}
+
 TEST_F(FieldsTest, TransactionsEndCleanlyAndABusyFileIsNamed) {
   auto table = Open(kManagerRow);
   {

@@ -280,6 +280,17 @@ TEST_F(VCardFolderTest, FindGivesTheFirstListedMatchAfterEveryChange) {
   EXPECT_THROW(stored->Find("[User3] = 'O'Brien'"), ContactsError);
 }
 
+// Two handles of one card, each saving a change of its own: neither undoes the other.
+TEST_F(VCardFolderTest, TwoHandlesOfOneCardKeepEachOthersChanges) {
+  Put("ann.vcf", Card("Ann"));
+  auto folder = Open();
+  auto first = folder->Item(1), second = folder->Item(1);
+  Save(*first, {{P::User3, "7"}});
+  Save(*second, {{P::NickName, "Annie"}});
+  auto read = VCardContactStore().OpenFolder(folder_)->Item(1);
+  EXPECT_EQ(read->Get(P::User3) + "|" + read->Get(P::NickName), "7|Annie");
+}
+
 TEST_F(VCardFolderTest, ACardChangedOrRemovedElsewhereIsNotOverwrittenAndDeletedCardsAreKept) {
   Put("ann.vcf", Card("Ann"));
   auto changed = Open()->Item(1);
