@@ -493,7 +493,7 @@ TEST(InclusionReportTest, ListsIncludedAndExcludedContactsInFolderOrder) {
                     {ContactProperty::FullName, name},
                     {ContactProperty::User2, card.substr(card.find('|') + 1)}}});
   }
-  files.WriteCardFile("list.vcf",
+  files.WriteCardFile("a-list.vcf",
                       "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:list\r\nKIND:group\r\nFN:Club"
                       "\r\nX-TWINBOOK-USER2:YES\r\nEND:VCARD\r\n");
   files.state.settings.NameField = "Full Name";
