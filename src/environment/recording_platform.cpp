@@ -146,29 +146,16 @@ class RecordingItem : public ContactItem {
   bool changed_ = false;
 };
 
-class RecordingFolder : public ContactsFolder {
+class RecordingFolder : public WrappingFolder {
  public:
   RecordingFolder(std::unique_ptr<ContactsFolder> inner, RunBackup& backup, std::string path)
-      : inner_(std::move(inner)), backup_(backup), path_(std::move(path)) {}
-
-  int Count() override { return inner_->Count(); }
-  std::unique_ptr<ContactItem> Item(int position) override {
-    return Wrap(inner_->Item(position), false);
-  }
-  std::unique_ptr<ContactItem> Find(const std::string& filter) override {
-    return Wrap(inner_->Find(filter), false);
-  }
-  std::unique_ptr<ContactItem> CreateItem() override { return Wrap(inner_->CreateItem(), true); }
+      : WrappingFolder(std::move(inner)), backup_(backup), path_(std::move(path)) {}
 
  private:
-  std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) {
-    if (!item) {
-      return nullptr;
-    }
+  std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) override {
     return std::make_unique<RecordingItem>(std::move(item), backup_, path_, isNew);
   }
 
-  std::unique_ptr<ContactsFolder> inner_;
   RunBackup& backup_;
   std::string path_;
 };

@@ -113,6 +113,34 @@ class ContactsFolder {
   virtual std::unique_ptr<ContactItem> CreateItem() = 0;
 };
 
+// A folder that passes every call to another and hands each item it gives
+// to Wrap, for wrappers that watch what is done to items. A null item (no
+// match for Find) stays null and is not wrapped.
+class WrappingFolder : public ContactsFolder {
+ public:
+  explicit WrappingFolder(std::unique_ptr<ContactsFolder> inner) : inner_(std::move(inner)) {}
+
+  int Count() override { return inner_->Count(); }
+  std::unique_ptr<ContactItem> Item(int position) override {
+    return Wrapped(inner_->Item(position), false);
+  }
+  std::unique_ptr<ContactItem> Find(const std::string& filter) override {
+    return Wrapped(inner_->Find(filter), false);
+  }
+  std::unique_ptr<ContactItem> CreateItem() override { return Wrapped(inner_->CreateItem(), true); }
+
+ protected:
+  // The item as this folder gives it; `isNew`: made by CreateItem, not yet saved.
+  virtual std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) = 0;
+
+ private:
+  std::unique_ptr<ContactItem> Wrapped(std::unique_ptr<ContactItem> item, bool isNew) {
+    return item ? Wrap(std::move(item), isNew) : nullptr;
+  }
+
+  std::unique_ptr<ContactsFolder> inner_;
+};
+
 // Opens contacts folders.
 class ContactStore {
  public:

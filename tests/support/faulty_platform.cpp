@@ -165,26 +165,16 @@ class FaultyItem : public ContactItem {
   bool changed_ = false;
 };
 
-class FaultyFolder : public ContactsFolder {
+class FaultyFolder : public WrappingFolder {
  public:
   FaultyFolder(std::unique_ptr<ContactsFolder> inner, CrashPlan& plan)
-      : inner_(std::move(inner)), plan_(plan) {}
-
-  int Count() override { return inner_->Count(); }
-  std::unique_ptr<ContactItem> Item(int position) override {
-    return Wrap(inner_->Item(position), false);
-  }
-  std::unique_ptr<ContactItem> Find(const std::string& filter) override {
-    return Wrap(inner_->Find(filter), false);
-  }
-  std::unique_ptr<ContactItem> CreateItem() override { return Wrap(inner_->CreateItem(), true); }
+      : WrappingFolder(std::move(inner)), plan_(plan) {}
 
  private:
-  std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) {
-    return item ? std::make_unique<FaultyItem>(std::move(item), plan_, isNew) : nullptr;
+  std::unique_ptr<ContactItem> Wrap(std::unique_ptr<ContactItem> item, bool isNew) override {
+    return std::make_unique<FaultyItem>(std::move(item), plan_, isNew);
   }
 
-  std::unique_ptr<ContactsFolder> inner_;
   CrashPlan& plan_;
 };
 
