@@ -102,7 +102,8 @@ class ContactsFolder {
   // std::out_of_range for a position outside 1..Count().
   virtual std::unique_ptr<ContactItem> Item(int position) = 0;
 
-  // The first item in listing order that matches `filter`, or nullptr.
+  // The first contact in listing order that matches `filter`, or nullptr;
+  // a distribution list never matches.
   // Filter syntax: "[Property] = 'value'" terms (a '' inside the quotes
   // stands for one quote) joined by "and" and "or", with parentheses; texts
   // compare without regard to letter case. Throws ContactsError for a

@@ -231,18 +231,26 @@ stable
 
 # Cards reach the PhoneBook as the phone keeps them: digits only but for a
 # direct connect number, addresses in small letters, a directory address as
-# the one in its display name, speed dials kept. Only "Y" and "YES" in any
-# case take part: other cards are rewritten as not taking part, distribution
-# lists are left alone.
+# the one in parentheses in its display name, else that name, else as it is;
+# speed dials kept. Only "Y" and "YES" in any case take part: other cards are
+# rewritten as not taking part, distribution lists are left alone, even one
+# that carries the ID a contact is given.
 card ann FileAs=Doe, Ann|User2=yEs|Business2TelephoneNumber=+1 (312) 555-0142|User1=123*45*678|HomeTelephoneNumber=555-1234 x12|BusinessTelephoneNumber=312.555.0300|MobileTelephoneNumber=(312) 555 0400|BusinessFaxNumber=312-555-0500|PagerNumber=3125550600|OtherTelephoneNumber=tel. 312 555 0700|Email1Address=Ann.Doe@Example.COM|User4=W2:5,DC:3,H:1,W1:2,M:4,F:6,P:7,O:8,E:9
 file bo.vcf BEGIN:VCARD\nVERSION:3.0\nUID:bo\nFN:Bo\nN:Bo;;;;\nX-EVOLUTION-FILE-AS:Ek, Bo\nX-TWINBOOK-USER2:y\nEMAIL;TYPE=INTERNET;X-TWINBOOK-DISPLAY-NAME="Bo Ek (Bo.Ek@Example.COM)":/o=Corp/cn=BEk\nEND:VCARD\n
 card cy FileAs=Cy|User2=YES |User3=07|User4=M:1|MobileTelephoneNumber=5553330000
-file group.vcf BEGIN:VCARD\nVERSION:4.0\nUID:group\nKIND:group\nFN:Club\nMEMBER:urn:uuid:ann\nX-TWINBOOK-USER2:YES\nX-TWINBOOK-USER3:5\nEND:VCARD\n
+file dee.vcf BEGIN:VCARD\nVERSION:3.0\nUID:dee\nFN:Dee\nX-TWINBOOK-USER2:y\nEMAIL;X-TWINBOOK-DISPLAY-NAME=Dee@Example.COM:/o=Corp/cn=Dee\nEND:VCARD\n
+file eve.vcf BEGIN:VCARD\nVERSION:3.0\nUID:eve\nFN:Eve\nX-TWINBOOK-USER2:y\nEMAIL;X-TWINBOOK-DISPLAY-NAME=Eve (eve@example.com:cn=Eve\nEND:VCARD\n
+card fay FileAs=Fay|User2=Y|Email1Address=/o=Corp/cn=Fay
+file group.vcf BEGIN:VCARD\nVERSION:4.0\nUID:group\nKIND:group \nFN:Club\nMEMBER:urn:uuid:ann\nX-TWINBOOK-USER2:YES\nX-TWINBOOK-USER3:5\nEND:VCARD\n
 run
 sync 1|Doe, Ann|13125550142|123*45*678|555123412|3125550300|3125550400|3125550500|3125550600|3125550700|ann.doe@example.com|W2:5,DC:3,H:1,W1:2,M:4,F:6,P:7,O:8,E:9
 sync 2|Ek, Bo|||||||||bo.ek@example.com|E:10
+sync 3|Dee|||||||||dee@example.com|E:11
+sync 4|Eve|||||||||eve@example.com|E:12
+sync 5|Fay|||||||||/o=corp/cn=fay|E:13
+card Fay: User3=5|User4=E:13
 card Cy: User2=No|User3=|User4=|MobileTelephoneNumber=5553330000
-cards 4
+cards 7
 stable
 
 # A contact's PhoneBook rows fold into one at its first row, with that row's

@@ -406,8 +406,12 @@ class VCardFolder : public ContactsFolder {
 
   std::unique_ptr<ContactItem> Find(const std::string& filter) override {
     const ContactFilter parsed = ContactFilter::Parse(filter);
+    // A distribution list has no contact properties to match, whatever
+    // lines a card of one carries: taking it for a contact would write a
+    // contact's ID and speed dials into the list.
     auto matches = [&](const Entry& entry) {
-      return parsed.Matches([&](ContactProperty p) { return ReadProperty(*entry.card, p); });
+      return CardTypeName(*entry.card) == kContactItemType &&
+             parsed.Matches([&](ContactProperty p) { return ReadProperty(*entry.card, p); });
     };
     const Entry* found = nullptr;
     if (parsed.RequiredTerms().empty()) {
