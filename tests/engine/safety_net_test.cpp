@@ -111,7 +111,7 @@ TEST(SafetyNetTest, AsksBeforeDeletingMoreThanHalfOfAtLeastFive) {
 }
 
 // Stores after a first run, with changes for a second run to carry: a card
-// (with a tab, a backslash and a carriage return in its file name) to rewrite as
+// (with a tab, a backslash and a line end in its file name) to rewrite as
 // excluded, a card added, a contact added to and one deleted from the
 // PhoneBook.
 void SeedChanges(Stores& stores) {
@@ -122,7 +122,7 @@ void SeedChanges(Stores& stores) {
   stores.AddIncluded("eve", "Eve", "5550105");
   fs::rename(
       stores.AddCard(CardSpec{"bob", {{P::FileAs, "Bob"}, {P::User2, "maybe"}, {P::User3, "7"}}}),
-      stores.contactsPath + "/b\to\\b\r.vcf");
+      stores.contactsPath + "/b\to\\b\r\n.vcf");
   stores.ExecutePhoneBookSql("DELETE FROM tblContactList WHERE ContactName = 'Cy'");
   stores.AddPhoneBookRow("20", "Fay", "5550120", 4, 20);
 }
@@ -226,7 +226,7 @@ TEST(SafetyNetTest, ARunOrUndoThatCannotGoAheadSaysWhyAndChangesNothing) {
        [](Stores& s) {
          fs::permissions(s.data, fs::perms::owner_write, fs::perm_options::remove);
        }},
-      {"Undo stopped by an error: Cannot write contact card $/Contacts/b\to\\b\r.vcf: Permission "
+      {"Undo stopped by an error: Cannot write contact card $/Contacts/b\to\\b\r\n.vcf: Permission "
        "denied. Undo again to finish it.",
        [](Stores& s) {
          fs::permissions(s.contactsPath, fs::perms::owner_write, fs::perm_options::remove);

@@ -72,6 +72,8 @@ const std::vector<HostileCase> kCases = {
   // Files and folders that cannot be read or written; a database in WAL mode
   // needs its folder for its journal files.
   {"ContactsFolderReadOnly", Mode("$/Contacts", kReadFolder), {"$/Contacts/bob.vcf"}, Mode("$/Contacts", fs::perms::owner_all)},
+  {"ContactsFolderUnlistable", Mode("$/Contacts", fs::perms::owner_write | fs::perms::owner_exec), {"Cannot list contacts folder $/Contacts"}, Mode("$/Contacts", fs::perms::owner_all)},
+  {"CardUnreadable", Mode("$/Contacts/bob.vcf", fs::perms::none), {"$/Contacts/bob.vcf"}, Mode("$/Contacts/bob.vcf", kFile)},
   {"PhoneBookReadOnly", Mode("$/PhoneBook.mdb", kRead), {"$/PhoneBook.mdb", "read-only"}, Mode("$/PhoneBook.mdb", kFile)},
   {"SyncDatabaseUnreadable", Mode("$/Twinbook.mdb", fs::perms::none), {"$/Twinbook.mdb"}, Mode("$/Twinbook.mdb", kFile)},
   {"PhoneBookFolderReadOnly", [](StoreFiles& f) {
@@ -95,6 +97,8 @@ const std::vector<HostileCase> kCases = {
      EXPECT_EQ(PbRowsOf(f, "4").at(0).ContactName, "Z" + kOdd); }},  // the manager's, as it was
   {"LogInAMissingFolder", [](StoreFiles& f) { f.settings.Set("LogPath", f.data + "/No/Log.txt"); },
    {"$/No/Log.txt"}, [](StoreFiles& f) { f.settings.Set("LogPath", f.logPath); }},
+  {"LogOnAFullDisk", [](StoreFiles& f) { f.settings.Set("LogPath", "/dev/full"); },
+   {"/dev/full"}, [](StoreFiles& f) { f.settings.Set("LogPath", f.logPath); }},
 };
 // clang-format on
 

@@ -51,7 +51,7 @@ TEST(SpeedTagsTest, ApplyingATextSetsTheSpeedsOfItsTags) {
 TEST(MaskPhoneNumberTest, FormatsByLengthAndStyle) {
   const std::array<std::string, 4> cases[] = {
       {"abcdefg", "abc-defg", "abc-defg", "abc.defg"},
-      {"abcdefghij", "(abc) def-ghij", "abc-def-ghij", "abc.def.ghij"},
+      {"abc€efgh😀j", "(abc) €ef-gh😀j", "abc-€ef-gh😀j", "abc.€ef.gh😀j"},
       {"abcdefghijk", "a (bcd) efg-hijk", "a-bcd-efg-hijk", "a.bcd.efg.hijk"},
       {"é2345678901", "é (234) 567-8901", "é-234-567-8901", "é.234.567.8901"},
       {"123456", "123456", "123456", "123456"},

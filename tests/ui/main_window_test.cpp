@@ -114,16 +114,19 @@ TEST_F(MainWindowTest, StartRunsEveryPhaseAskingTheUserThenTheMenusAndQuitWork) 
   EXPECT_EQ("Twinbook, version: " +
                 Child<QLabel>(window.about(), "lblVersion")->text().mid(8).toStdString(),
             log.at(0));
-  // The manager menu starts it alongside, or says it could not.
+  // The manager menu starts it alongside, or says it could not; Undo has no backup here.
   Trigger("PhoneBookManager");
   EXPECT_EQ(f.launcher.startedDetached, std::vector<std::string>{f.dir / "idenpm.exe"});
   f.launcher.canStart = false;
   AnswerMessageBox(&owner, messages);
   Trigger("PhoneBookManager");
+  AnswerMessageBox(&owner, messages);
+  Trigger("UndoSync");
   EXPECT_EQ(messages,
             (std::vector<std::string>{
                 "The Inclusion Report has been written to " + (f.data + "/InclusionReport.txt"),
-                "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe")}));
+                "The PhoneBook Manager could not be started: " + (f.dir / "idenpm.exe"),
+                "This Twinbook keeps no backups, so there is nothing to undo."}));
   // Quit ends a run at once, writing nothing; Start or a report during a run
   // leave it alone; once quitting no dialog is asked.
   auto before = f.Snapshot();
@@ -159,6 +162,8 @@ TEST_F(MainWindowTest, AQuestionGoesAheadOnlyOnItsConfirmButton) {
     });
     EXPECT_EQ(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}), key == 0);
   }
+  window.close();  // the program ends: nothing more is asked
+  EXPECT_FALSE(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}));
 }
 
 // Each box, "ol" or "pb" before its field's name, shows that field (here its own name);
@@ -243,7 +248,7 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
   EXPECT_EQ(
       Shown(),
       "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Log.txt ~/contacts 100 200");
-  // A picker starts in the folder of the stored setting (home when that is gone)
+  // A picker starts in the folder of the stored setting (home when there is none)
   // and lists its files; the file clicked, or the folder taken with OK, goes
   // into its box; Cancel leaves the box alone.
   BrowseDialog* picker = Picker("BrowseLog");
@@ -256,10 +261,12 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
                     list->visualItemRect(list->item(1)).center());
   Picker("BrowseContacts")->SetFolder(QString::fromStdString(f.dir / "contacts/work"));
   Click("OK", window.options()->picker());
-  f.settings.Set("SyncPath", Path("~/gone/Twinbook.mdb"));
-  ResetSyncState(f.state, f.settings);
-  EXPECT_EQ(Picker("BrowseSync")->folder(), QDir::cleanPath(QDir::homePath()));
-  Click("CancelBrowse", window.options()->picker());
+  for (const char* stored : {"~/gone/Twinbook.mdb", "Twinbook.mdb", "/"}) {
+    f.settings.Set("SyncPath", Path(stored));
+    ResetSyncState(f.state, f.settings);
+    EXPECT_EQ(Picker("BrowseSync")->folder(), QDir::cleanPath(QDir::homePath())) << stored;
+    Click("CancelBrowse", window.options()->picker());
+  }
   EXPECT_EQ(Shown(),
             "Full Name mask 3 after ~/PhoneBook.mdb ~/Twinbook.mdb ~/logs/Old.txt ~/contacts/work "
             "100 200");
@@ -287,8 +294,11 @@ TEST_F(MainWindowTest, OptionsShowTheStoredSettingsPickPathsAndSaveStoresTheBoxe
   EXPECT_EQ(f.state.settings.NameField + f.state.settings.LogPath +
                 std::to_string(f.state.settings.MaskOption),
             "File As/n/lgPath1");
-  Store("NameField=Nickname MaskOption=7");  // a stranger mask: the default
-  EXPECT_EQ(Shown().section(' ', 0, 2), "Nickname mask 2");
+  for (const QString mask : {"1", "4", "7"}) {  // 7, a stranger mask: the default
+    Store("NameField=Nickname MaskOption=" + mask);
+    EXPECT_EQ(Shown().section(' ', 0, 2), "Nickname mask " + (mask == "7" ? "2" : mask));
+    Click("cancel", window.options());
+  }
   f.state.RunInProgress = true;
   for (const char* button : {"save", "cancel"}) {
     Trigger("Settings");

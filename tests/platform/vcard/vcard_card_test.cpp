@@ -40,7 +40,7 @@ TEST(VCardParseTest, ValuesComeOutInThreeZeroFormAsUtf8) {
       {"2.1", "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=A9t=C3=A9\r\n", "été"},
       {"2.1", "NOTE;CHARSET=Windows-1252;QUOTED-PRINTABLE:=93q=94 =80 =96 =81\r\n", "“q” € – \xC2\x81"},
       {"2.1", "NOTE;CHARSET=iso-8859-1:\xC5ngstr\xF6m\r\n", "Ångström"},
-      {"2.1", "NOTE:UTF-8 \xC3\xBC, stray \xFC\r\n", "UTF-8 ü\\, stray ü"},
+      {"2.1", "NOTE:UTF-8 \xC3\xBC\xF0\x9F\x98\x80, stray \xFC\r\n", "UTF-8 ü😀\\, stray ü"},
       {"2.1", "NOTE;CHARSET=UTF-8:broken \xC3 end \xC2\x80\r\n", "broken Ã end \xC2\x80"},
       {"2.1", "NOTE;CHARSET=KOI8-R:\xC3\xA9\r\n", "é"},
       {"3.0", "NOTE:a\\nb\\Nc\\,d\\;e\\\\f\\:g\r\n", "a\\nb\\Nc\\,d\\;e\\\\f\\:g"},

@@ -160,6 +160,8 @@ TEST_F(VCardFolderTest, WhatIsNoReadableCardOrFolderIsAnErrorNamingIt) {
       {[&](auto& p) { fs::create_symlink(outside / "elsewhere.vcf", p); },
        "is a link to " + (outside / "elsewhere.vcf") + ", outside the contacts folder"},
       {[](auto& p) { ::mkfifo(p.c_str(), 0600); }, "is not a regular file"},
+      {[](auto& p) { fs::create_symlink("gone.card", p); },
+       "is a link to gone.card, which cannot be followed"},
   };
   Put("a-good-one.vcf", Card("Good"));
   for (const auto& [make, says] : cases) {
@@ -307,9 +309,13 @@ TEST_F(VCardFolderTest, ACardChangedOrRemovedElsewhereIsNotOverwrittenAndDeleted
   EXPECT_FALSE(fs::exists(In("ann.vcf")));
   for (const char* name : {"First", "Second"}) {
     Put("x.vcf", Card(name));
-    Open()->Item(1)->Delete();
+    auto item = Open()->Item(1);
+    item->Delete();
+    EXPECT_THROW(item->Delete(), ContactsError);
+    EXPECT_THROW(item->Save(), ContactsError);
   }
   EXPECT_EQ(Open()->Count(), 0);
+  EXPECT_THROW(Open()->Item(1), std::out_of_range);
   EXPECT_EQ(ReadFile(In(".deleted/x.vcf")), Card("First"));
   EXPECT_EQ(ReadFile(In(".deleted/x-2.vcf")), Card("Second"));
 }
