@@ -78,20 +78,11 @@ class RecordingDatabaseEngine : public DatabaseEngine {
   RunBackup& backup_;
 };
 
-class RecordingItem : public ContactItem {
+class RecordingItem : public WatchedItem {
  public:
   RecordingItem(std::unique_ptr<ContactItem> inner, RunBackup& backup, std::string folder,
                 bool isNew)
-      : inner_(std::move(inner)), backup_(backup), folder_(std::move(folder)), unsaved_(isNew) {}
-
-  std::string TypeName() const override { return inner_->TypeName(); }
-  std::string Get(ContactProperty property) const override { return inner_->Get(property); }
-  void Set(ContactProperty property, const std::string& value) override {
-    if (inner_->Get(property) != value) {
-      changed_ = true;
-    }
-    inner_->Set(property, value);
-  }
+      : WatchedItem(std::move(inner), isNew), backup_(backup), folder_(std::move(folder)) {}
 
   void Save() override {
     if (unsaved_) {
@@ -134,16 +125,11 @@ class RecordingItem : public ContactItem {
     backup_.CardDeleted(name, backup_.files().Exists(deleted + given) ? given : std::string());
   }
 
-  std::string Describe() const override { return inner_->Describe(); }
-
  private:
   std::string Name() const { return CardName(folder_, inner_->Describe()); }
 
-  std::unique_ptr<ContactItem> inner_;
   RunBackup& backup_;
   std::string folder_;
-  bool unsaved_;
-  bool changed_ = false;
 };
 
 class RecordingFolder : public WrappingFolder {

@@ -114,6 +114,28 @@ class ContactsFolder {
   virtual std::unique_ptr<ContactItem> CreateItem() = 0;
 };
 
+// An item that passes every call to another and notes whether a Set gave a
+// property another value, for wrappers that watch which saves write.
+class WatchedItem : public ContactItem {
+ public:
+  // `isNew`: made by CreateItem, not yet saved.
+  WatchedItem(std::unique_ptr<ContactItem> inner, bool isNew)
+      : inner_(std::move(inner)), unsaved_(isNew) {}
+
+  std::string TypeName() const override { return inner_->TypeName(); }
+  std::string Get(ContactProperty property) const override { return inner_->Get(property); }
+  void Set(ContactProperty property, const std::string& value) override {
+    changed_ = changed_ || inner_->Get(property) != value;
+    inner_->Set(property, value);
+  }
+  std::string Describe() const override { return inner_->Describe(); }
+
+ protected:
+  std::unique_ptr<ContactItem> inner_;
+  bool unsaved_;          // never saved: not in the folder yet
+  bool changed_ = false;  // a value set differs from the one saved last
+};
+
 // A folder that passes every call to another and hands each item it gives
 // to Wrap, for wrappers that watch what is done to items. A null item (no
 // match for Find) stays null and is not wrapped.

@@ -120,19 +120,10 @@ class FaultyDatabase : public Database {
   std::shared_ptr<DatabaseState> state_;
 };
 
-class FaultyItem : public ContactItem {
+class FaultyItem : public WatchedItem {
  public:
   FaultyItem(std::unique_ptr<ContactItem> inner, CrashPlan& plan, bool isNew)
-      : inner_(std::move(inner)), plan_(plan), unsaved_(isNew) {}
-
-  std::string TypeName() const override { return inner_->TypeName(); }
-  std::string Get(ContactProperty property) const override { return inner_->Get(property); }
-  void Set(ContactProperty property, const std::string& value) override {
-    if (inner_->Get(property) != value) {
-      changed_ = true;
-    }
-    inner_->Set(property, value);
-  }
+      : WatchedItem(std::move(inner), isNew), plan_(plan) {}
 
   void Save() override {
     const std::string what = "save of " + inner_->Describe();
@@ -156,13 +147,8 @@ class FaultyItem : public ContactItem {
     inner_->Delete();
   }
 
-  std::string Describe() const override { return inner_->Describe(); }
-
  private:
-  std::unique_ptr<ContactItem> inner_;
   CrashPlan& plan_;
-  bool unsaved_;
-  bool changed_ = false;
 };
 
 class FaultyFolder : public WrappingFolder {
