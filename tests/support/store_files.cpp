@@ -66,14 +66,7 @@ std::vector<CardView> ReadCards(const std::string& path) {
 }
 
 std::string SqlQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') {
-      quoted += '\'';
-    }
-  }
-  return quoted + "'";
+  return "'" + QuoteFilterValue(text) + "'";  // SQL doubles a quote as filters do
 }
 
 std::string PhoneBookRowSql(const std::string& id, const std::string& name,
