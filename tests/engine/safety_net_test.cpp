@@ -74,20 +74,21 @@ struct Stores : testing::StoreFiles {
 };
 
 TEST(SafetyNetTest, AsksBeforeDeletingMoreThanHalfOfAtLeastFive) {
-  const std::tuple<int, int, std::optional<bool>> cases[] = {// nullopt: no question expected
-                                                             {50, 50, false},
-                                                             {50, 50, true},
-                                                             {6, 3, {}},
-                                                             {4, 4, {}}};
-  for (const auto& [contacts, removed, answer] : cases) {
-    SCOPED_TRACE(std::to_string(removed) + " of " + std::to_string(contacts) + " removed");
+  // Cards removed (rows of the PhoneBook when negative); nullopt: no question expected.
+  const std::tuple<int, int, std::optional<bool>> cases[] = {
+      {50, 50, false}, {50, 50, true}, {6, 3, {}}, {4, 4, {}}, {6, -5, true}};
+  for (const auto& [contacts, removing, answer] : cases) {
+    const int removed = std::abs(removing);
+    SCOPED_TRACE(std::to_string(removing) + " of " + std::to_string(contacts) + " removed");
     Stores stores;
     for (int i = 0; i < contacts; ++i)
       stores.AddIncluded("c" + std::to_string(i), "Name " + std::to_string(i),
                          std::to_string(5550100 + i));
     stores.Run();
     for (int i = 0; i < removed; ++i)
-      fs::remove(stores.contactsPath + "/c" + std::to_string(i) + ".vcf");
+      removing > 0 ? void(fs::remove(stores.contactsPath + "/c" + std::to_string(i) + ".vcf"))
+                   : stores.ExecutePhoneBookSql("DELETE FROM tblContactList WHERE ContactID = " +
+                                                std::to_string(i + 1));
     const auto before = stores.Stored();
     if (answer)
       stores.view.confirmScript.push_back(*answer);
@@ -105,7 +106,10 @@ TEST(SafetyNetTest, AsksBeforeDeletingMoreThanHalfOfAtLeastFive) {
                 "Synchronization stopped: the deletions were not confirmed.");
     } else {
       EXPECT_EQ(stores.view.status(), kStatusComplete);
-      EXPECT_EQ(stores.PhoneBookRows().size(), static_cast<size_t>(contacts - removed));
+      EXPECT_EQ(stores.PhoneBookRows().size() + stores.Cards().size(), 2u * (contacts - removed));
+      EXPECT_TRUE(removing > 0 || stores.view.questionsAsked[0].text.find(
+                                      "delete 5 of your 6 contacts from the desktop contacts in " +
+                                      stores.contactsPath) != std::string::npos);
     }
   }
 }

@@ -48,7 +48,7 @@ TEST(LoadSettingsTest, ConvertsAndRepairsStoredValues) {
   const std::string defaults = "File As|2|0|250|11";
   std::vector<std::pair<std::string, std::string>> cases = {
       {"MaskOption=4", "File As|4|0|250|11"},
-      {"MaskOption=  4 ", "File As|4|0|250|11"},  // blanks around a number are no fault
+      {"MaskOption=  +4 ", "File As|4|0|250|11"},  // nor are blanks around a number or a sign
       {"NumberLimit=0;NameLimit=300", "File As|2|300|300|11"},
       {"NameLimit=-5", "File As|2|-5|250|11"},
       {"PMBefore=False;PMAfter=false", "File As|2|0|250|00"},

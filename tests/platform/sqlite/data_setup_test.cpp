@@ -56,12 +56,11 @@ TEST(DataSetupTest, TheToolMakesOnlyWhatIsAbsentAndSaysWhatItDid) {
   const auto [status, said] = RunSetup(dir, "'" + blocked + "'");
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(said.starts_with("twinbook-setup: Cannot create the folder " + blocked)) << said;
-  const std::string blockedLogs = dir / "Blocked.mdb";  // SQLite cannot make its logs: no file
-  for (const char* log : {"-wal", "-journal"})
-    fs::create_directory(blockedLogs + log);
-  EXPECT_THAT(ErrorOf([&] { CreateSyncDatabase(blockedLogs); }),
-              HasSubstr("Cannot prepare the database " + blockedLogs));
-  EXPECT_FALSE(fs::exists(blockedLogs));
+  const std::string noLogs = dir / "NoLogs.mdb";  // SQLite cannot make its logs: no file is left
+  fs::create_directory(noLogs + "-wal"), fs::create_directory(noLogs + "-journal");
+  EXPECT_THAT(ErrorOf([&] { CreateSyncDatabase(noLogs); }),
+              HasSubstr("prepare the database " + noLogs));
+  EXPECT_FALSE(fs::exists(noLogs));
   const std::string missing = dir / "Missing.mdb";
   EXPECT_THAT(ErrorOf([&] { ExecuteSql(missing, "SELECT 1"); }), HasSubstr(missing));
   EXPECT_FALSE(fs::exists(missing));

@@ -37,7 +37,7 @@ TEST(VCardParseTest, ValuesComeOutInThreeZeroFormAsUtf8) {
       {"2.1", "NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo =3D three a so=\r\nft break=\r\n with blank=\r\n\r\n", "one\\ntwo = three a soft break with blank"},
       {"2.1", "NOTE;ENCODING=QUOTED-PRINTABLE:dangling=\r\n", "dangling"},
       {"2.1", "N;QUOTED-PRINTABLE:Last;First\r\n", "Last;First"},
-      {"2.1", "NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=A9t=C3=A9\r\n", "été"},
+      {"2.1", "NOTE;CHARSET=UTF-8; ENCODING\t=QUOTED-PRINTABLE:=C3=A9t=C3=A9\r\n", "été"},
       {"2.1", "NOTE;CHARSET=Windows-1252;QUOTED-PRINTABLE:=93q=94 =80 =96 =81\r\n", "“q” € – \xC2\x81"},
       {"2.1", "NOTE;CHARSET=iso-8859-1:\xC5ngstr\xF6m\r\n", "Ångström"},
       {"2.1", "NOTE:UTF-8 \xC3\xBC\xF0\x9F\x98\x80, stray \xFC\r\n", "UTF-8 ü😀\\, stray ü"},
