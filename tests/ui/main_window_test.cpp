@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, AQuestionGoesAheadOnlyOnItsConfirmButton) {
     EXPECT_EQ(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}), key == 0);
   }
   window.close();  // the program ends: nothing more is asked
-  EXPECT_FALSE(window.Confirm({"Confirm Deletions", "Delete them?", "&Delete", "&Stop"}));
+  EXPECT_TRUE(window.QuitRequested() && !window.Confirm({"Q", "Delete?", "&Yes", "&No"}));
 }
 
 // Each box, "ol" or "pb" before its field's name, shows that field (here its own name);
