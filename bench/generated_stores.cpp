@@ -30,8 +30,9 @@ constexpr int kOnBothSides = 85;
 constexpr int kPhoneMobileDiffers = 5;
 constexpr int kPhoneLacksEmail = 4;
 
-// Name pools. Their sizes multiplied with 26 middle initials give more
-// distinct names than any measured size needs; see MakeContact.
+// Name pools. Their sizes multiplied with 26 middle initials give 62,400
+// distinct names, enough for 30,000 contacts per side; past that a second
+// initial makes 26 more rounds of them. See MakeContact.
 constexpr std::array<std::string_view, 40> kFirstNames = {
     "Mary",  "James",  "Anna",   "Robert", "Linda", "Michael", "Zoë",    "David",
     "Renée", "José",   "Sarah",  "Thomas", "Karen", "Daniel",  "Nancy",  "Paul",
@@ -125,11 +126,16 @@ Contact MakeContact(int u, Side side) {
   c.side = side;
   // A bijection of 0..kNameCombinations-1 (7919 is prime to it), so that
   // every contact has a name of its own and neighbours differ in all parts.
-  const int v = static_cast<int>((static_cast<long long>(u) * 7919) % kNameCombinations);
+  const int round = u / kNameCombinations;
+  const int v =
+      static_cast<int>((static_cast<long long>(u % kNameCombinations) * 7919) % kNameCombinations);
   c.first = kFirstNames[static_cast<size_t>(v) % kFirstNames.size()];
   c.last = kLastNames[(static_cast<size_t>(v) / kFirstNames.size()) % kLastNames.size()];
   c.middle = std::string(
       1, static_cast<char>('A' + v / static_cast<int>(kFirstNames.size() * kLastNames.size())));
+  if (round > 0) {
+    c.middle += static_cast<char>('A' + round - 1);
+  }
   // A few desktop-only contacts have names longer than the phone keeps.
   if (side == Side::OutlookOnly && Chance(u, 1, 20)) {
     c.last += "-" + std::string(kSecondLastNames[Hash(u, 2) % kSecondLastNames.size()]);
@@ -326,7 +332,7 @@ Population MakePopulation(int perSide) {
   for (int i = 0; i < excluded; ++i) {
     p.notTakingPart.push_back(MakeContact(u++, Side::NotTakingPart));
   }
-  if (u > kNameCombinations) {
+  if (u > kNameCombinations * 27) {
     throw std::invalid_argument("Too many contacts for distinct names: " + std::to_string(u));
   }
   for (const Contact& c : p.both)
