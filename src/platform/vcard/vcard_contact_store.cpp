@@ -521,7 +521,6 @@ std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const Listed& list
     const auto known = kept.find(name);
     if (known == kept.end() || !known->second.card) {
       CachedCard& cached = known == kept.end() ? kept[name] : known->second;
-      cached.lastOpen = opening;
       ReadCard(state, dir, *entry, cached, opening, parsed);
       return entry;
     }
