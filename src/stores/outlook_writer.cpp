@@ -76,9 +76,8 @@ std::string SpeedLine(const SyncObject& record) {
 // as it was or as it should be, and the next run finishes the job.
 class OutlookWriter {
  public:
-  OutlookWriter(RunContext& context, ContactsFolder& folder, LogFile& log)
+  OutlookWriter(RunContext& context, LogFile& log)
       : context_(context),
-        folder_(folder),
         log_(log),
         nameField_(context.settings().NameField),
         maskOption_(context.settings().MaskOption) {}
@@ -225,7 +224,7 @@ class OutlookWriter {
   }
 
   void Create(const SyncObject& record) {
-    std::unique_ptr<ContactItem> item = folder_.CreateItem();
+    std::unique_ptr<ContactItem> item = Folder().CreateItem();
     const NameValues chosen = AskNewName(record, NameValues{});
     const std::string nickname = NewNickname(record);
 
@@ -339,7 +338,7 @@ class OutlookWriter {
   // Values in filters have their quotes doubled, so that a name such as
   // O'Brien is found and no value can change what a filter means.
   std::unique_ptr<ContactItem> FindByID(const SyncObject& record) {
-    return folder_.Find("[User3] ='" + QuoteFilterValue(record.ContactID) + kIncluded);
+    return Folder().Find("[User3] ='" + QuoteFilterValue(record.ContactID) + kIncluded);
   }
 
   // By ID, else by name among the contacts that carry no ID yet: an "I"
@@ -357,14 +356,24 @@ class OutlookWriter {
     std::unique_ptr<ContactItem> item = FindByID(record);
     const std::string prefix = NamePrefix();
     if (!item && !prefix.empty()) {
-      item = folder_.Find("[User3] = '' and " + prefix + QuoteFilterValue(record.ContactName) +
-                          kIncluded);
+      item = Folder().Find("[User3] = '' and " + prefix + QuoteFilterValue(record.ContactName) +
+                           kIncluded);
     }
     return item;
   }
 
   RunContext& context_;
-  ContactsFolder& folder_;
+  // Opened when a contact first needs it: a run with nothing to carry
+  // into the folder lists it only once, when loading, which at tens of
+  // thousands of cards is a good part of such a run.
+  ContactsFolder& Folder() {
+    if (!folder_) {
+      folder_ = context_.platform.contacts.OpenFolder(context_.settings().ContactsPath);
+    }
+    return *folder_;
+  }
+
+  std::unique_ptr<ContactsFolder> folder_;
   LogFile& log_;
   const std::string nameField_;
   const std::uint8_t maskOption_;
@@ -376,9 +385,7 @@ void WriteOutlookContacts(RunContext& context) {
   const Settings& settings = context.settings();
   LogFile log(settings.LogPath, LogFile::Mode::Append);
   log.WriteLine("Writing to Outlook Contacts.");
-  std::unique_ptr<ContactsFolder> folder =
-      context.platform.contacts.OpenFolder(settings.ContactsPath);
-  OutlookWriter writer(context, *folder, log);
+  OutlookWriter writer(context, log);
 
   // Cards that give up a number, an address or a speed dial are saved after
   // all the others. The slots handed out in this run were numbered around
