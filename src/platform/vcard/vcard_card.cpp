@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 #include "platform/vcard/vcard_text.h"
@@ -15,9 +16,33 @@ struct PhysicalLine {
   int number;
 };
 
-struct LogicalLine {
-  std::string text;
-  int number;  // of its first physical line
+// Most lines are one physical line and stay a view of the card's bytes;
+// only a line that continues is copied, to join its parts.
+class LogicalLine {
+ public:
+  LogicalLine(std::string_view text, int number) : view_(text), number_(number) {}
+
+  std::string_view Text() const { return joined_ ? std::string_view(*joined_) : view_; }
+  int Number() const { return number_; }
+
+  void Append(std::string_view more) {
+    if (!joined_) {
+      joined_ = std::string(view_);
+    }
+    joined_->append(more);
+  }
+  void DropLast() {
+    if (joined_) {
+      joined_->pop_back();
+    } else {
+      view_.remove_suffix(1);
+    }
+  }
+
+ private:
+  std::string_view view_;
+  std::optional<std::string> joined_;
+  int number_;  // of its first physical line
 };
 
 // CR LF, LF and a lone CR all end a line: files pass through many hands.
@@ -79,23 +104,25 @@ std::string_view HeaderOf(std::string_view line) {
   return colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
 }
 
-// Splits `text` at `separator` outside double quotes (everywhere, when
-// honourQuotes is false).
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char separator,
-                                                 bool honourQuotes) {
-  std::vector<std::string_view> parts;
+// Calls `part` with each piece of `text` split at `separator` outside double
+// quotes (everywhere, when honourQuotes is false), in order, until it returns
+// false. Returns false when `part` stopped it. Every line of every card is
+// split so: no list of the pieces is made.
+template <typename Part>
+bool ForEachPart(std::string_view text, char separator, bool honourQuotes, Part part) {
   bool quoted = false;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '"' && honourQuotes) {
       quoted = !quoted;
     } else if (text[i] == separator && !quoted) {
-      parts.push_back(text.substr(start, i - start));
+      if (!part(text.substr(start, i - start))) {
+        return false;
+      }
       start = i + 1;
     }
   }
-  parts.push_back(text.substr(start));
-  return parts;
+  return part(text.substr(start));
 }
 
 // Whether the header declares the encoding `upper` (QUOTED-PRINTABLE or
@@ -104,9 +131,12 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep
 // when they close before the value, see ParseContentLine).
 bool DeclaresEncoding(std::string_view header, std::string_view upper) {
   const bool honourQuotes = std::count(header.begin(), header.end(), '"') % 2 == 0;
-  const std::vector<std::string_view> tokens = SplitOutsideQuotes(header, ';', honourQuotes);
-  for (size_t k = 1; k < tokens.size(); ++k) {
-    std::string_view token = Trim(tokens[k]);
+  bool name = true;  // the first piece is the property's name
+  return !ForEachPart(header, ';', honourQuotes, [&](std::string_view piece) {
+    if (std::exchange(name, false)) {
+      return true;
+    }
+    std::string_view token = Trim(piece);
     const size_t equals = token.find('=');
     if (equals != std::string_view::npos) {
       if (EqualsIgnoringCase(Trim(token.substr(0, equals)), "ENCODING")) {
@@ -115,11 +145,9 @@ bool DeclaresEncoding(std::string_view header, std::string_view upper) {
         token = {};
       }
     }
-    if (EqualsIgnoringCase(token, upper) || (upper == "BASE64" && EqualsIgnoringCase(token, "B"))) {
-      return true;
-    }
-  }
-  return false;
+    return !EqualsIgnoringCase(token, upper) &&
+           !(upper == "BASE64" && EqualsIgnoringCase(token, "B"));
+  });
 }
 
 bool IsBase64Text(std::string_view text) {
@@ -166,26 +194,26 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
   bool open = false;  // whether logical.back() may still grow
   for (const PhysicalLine& line : physical) {
     if (open) {
-      std::string& current = logical.back().text;
+      LogicalLine& current = logical.back();
+      const std::string_view text = current.Text();
       // Only a property line has an encoding: a line that is none is kept as
       // it stands and written so, folded, and a fold may well end in "=".
-      if (!current.empty() && current.back() == '=' && !IsBlank(line.text) &&
-          !IsEndLine(line.text) && DeclaresEncoding(HeaderOf(current), "QUOTED-PRINTABLE") &&
-          !ReadLine(current).opaque) {
-        current.pop_back();
-        current.append(line.text);
+      if (!text.empty() && text.back() == '=' && !IsBlank(line.text) && !IsEndLine(line.text) &&
+          DeclaresEncoding(HeaderOf(text), "QUOTED-PRINTABLE") && !ReadLine(text).opaque) {
+        current.DropLast();
+        current.Append(line.text);
         continue;
       }
       if (!line.text.empty() && IsFoldBlank(line.text.front())) {
-        current.append(line.text.substr(1));
+        current.Append(line.text.substr(1));
         continue;
       }
       if (IsBlank(line.text)) {
         open = false;
         continue;
       }
-      if (version21 && IsBase64Text(line.text) && DeclaresEncoding(HeaderOf(current), "BASE64")) {
-        current.append(line.text);
+      if (version21 && IsBase64Text(line.text) && DeclaresEncoding(HeaderOf(text), "BASE64")) {
+        current.Append(line.text);
         continue;
       }
     } else if (IsBlank(line.text)) {
@@ -200,15 +228,15 @@ std::vector<LogicalLine> Unfold(const std::vector<PhysicalLine>& physical, bool 
         std::find_if(line.text.begin(), line.text.end(),
                      [](char c) { return static_cast<unsigned char>(c) > ' '; }) -
         line.text.begin());
-    logical.push_back({std::string(line.text.substr(start)), line.number});
+    logical.emplace_back(line.text.substr(start), line.number);
     open = true;
   }
   // A soft line break with nothing after it means nothing, and kept it would
   // take in the next line once the card is written again.
   for (LogicalLine& line : logical) {
-    while (!line.text.empty() && line.text.back() == '=' &&
-           DeclaresEncoding(HeaderOf(line.text), "QUOTED-PRINTABLE")) {
-      line.text.pop_back();
+    while (!line.Text().empty() && line.Text().back() == '=' &&
+           DeclaresEncoding(HeaderOf(line.Text()), "QUOTED-PRINTABLE")) {
+      line.DropLast();
     }
   }
   return logical;
@@ -256,24 +284,27 @@ bool ParseContentLine(std::string_view text, bool honourQuotes, Line& line) {
   if (colon == std::string_view::npos) {
     return false;
   }
-  const std::vector<std::string_view> header =
-      SplitOutsideQuotes(text.substr(0, colon), ';', honourQuotes);
-  const std::string_view fullName = Trim(header[0]);
-  const size_t dot = fullName.rfind('.');
-  const std::string_view group =
-      dot == std::string_view::npos ? std::string_view() : fullName.substr(0, dot);
-  const std::string_view name = dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
-  if (!IsName(name) || (dot != std::string_view::npos && !IsName(group))) {
-    return false;
-  }
-  line.group = std::string(group);
-  line.name = std::string(name);
-  line.params.clear();
+  bool first = true;
   size_t bareTypes = std::string::npos;  // where 2.1's bare words are gathered
-  for (size_t k = 1; k < header.size(); ++k) {
-    const std::string_view token = Trim(header[k]);
+  auto readPiece = [&](std::string_view piece) {
+    if (std::exchange(first, false)) {
+      const std::string_view fullName = Trim(piece);
+      const size_t dot = fullName.rfind('.');
+      const std::string_view group =
+          dot == std::string_view::npos ? std::string_view() : fullName.substr(0, dot);
+      const std::string_view name =
+          dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
+      if (!IsName(name) || (dot != std::string_view::npos && !IsName(group))) {
+        return false;
+      }
+      line.group = std::string(group);
+      line.name = std::string(name);
+      line.params.clear();
+      return true;
+    }
+    const std::string_view token = Trim(piece);
     if (token.empty()) {
-      continue;
+      return true;
     }
     const size_t equals = token.find('=');
     if (equals == std::string_view::npos || (honourQuotes && token.find('"') < equals)) {
@@ -282,24 +313,30 @@ bool ParseContentLine(std::string_view text, bool honourQuotes, Line& line) {
         line.params.push_back(Param{"TYPE", {}});
       }
       line.params[bareTypes].values.push_back(Unquoted(token));
-      continue;
+      return true;
     }
     Param param;
     param.name = std::string(Trim(token.substr(0, equals)));
     if (!IsName(param.name)) {
       return false;
     }
-    for (std::string_view value : SplitOutsideQuotes(token.substr(equals + 1), ',', honourQuotes)) {
+    ForEachPart(token.substr(equals + 1), ',', honourQuotes, [&](std::string_view value) {
       param.values.push_back(Unquoted(value));
-    }
+      return true;
+    });
     line.params.push_back(std::move(param));
+    return true;
+  };
+  if (!ForEachPart(text.substr(0, colon), ';', honourQuotes, readPiece)) {
+    return false;
   }
   line.value = std::string(text.substr(colon + 1));
-  line.original = std::string(text);
   line.opaque = false;
   return true;
 }
 
+// The line read from `text`. An opaque line keeps the text as `original`;
+// a property line gets none here (see Parse).
 Line ReadLine(std::string_view text) {
   Line line;
   if (!ParseContentLine(text, true, line) && !ParseContentLine(text, false, line)) {
@@ -376,7 +413,9 @@ void RemoveEmptyParams(Line& line) {
 }
 
 // Brings a line's value and parameters into the 3.0 form (see Line::value).
-void Normalize(Line& line, Version version) {
+// False when the line must be written from that form even where it could
+// be written as it stood.
+bool Normalize(Line& line, Version version) {
   bool quotedPrintable = false;
   bool base64 = false;
   std::string charset;
@@ -425,18 +464,12 @@ void Normalize(Line& line, Version version) {
     // text of the card and written as UTF-8 like any other.
     line.value = TextToUtf8(WithoutBlanks(line.value), "");
     line.params.push_back(Param{"ENCODING", {"b"}});
-    return;
-  }
-  if (quotedPrintable) {
-    // Written in its 3.0 form even in a 3.0 or 4.0 card, which has no
-    // quoted-printable: as it stood, a run of "=" longer than a line would
-    // be folded into lines that end in "=", which read as soft line breaks.
-    line.original.clear();
+    return true;
   }
   if (!quotedPrintable && version != Version::k21 && charset.empty() && IsValidUtf8(line.value)) {
     // What follows would leave such a value as it is, after two copies of
     // it: most lines of most cards are like this.
-    return;
+    return true;
   }
   const std::string bytes = quotedPrintable ? DecodeQuotedPrintable(line.value) : line.value;
   const std::string text = TextToUtf8(bytes, charset);
@@ -445,6 +478,10 @@ void Normalize(Line& line, Version version) {
   } else {
     line.value = quotedPrintable ? EscapeLineEnds(text) : text;
   }
+  // Written in its 3.0 form even in a 3.0 or 4.0 card, which has no
+  // quoted-printable: as it stood, a run of "=" longer than a line would be
+  // folded into lines that end in "=", which read as soft line breaks.
+  return !quotedPrintable;
 }
 
 bool NeedsQuotes(std::string_view value) {
@@ -546,10 +583,11 @@ bool Line::HasType(std::string_view upperType) const {
       continue;
     }
     for (const std::string& value : param.values) {
-      for (std::string_view type : SplitOutsideQuotes(value, ',', false)) {
-        if (EqualsIgnoringCase(Trim(type), upperType)) {
-          return true;
-        }
+      const bool found = !ForEachPart(value, ',', false, [&](std::string_view type) {
+        return !EqualsIgnoringCase(Trim(type), upperType);
+      });
+      if (found) {
+        return true;
       }
     }
   }
@@ -581,8 +619,8 @@ Card Parse(std::string_view bytes) {
   if (logical.empty()) {
     throw SyntaxError("no vCard: the file is empty");
   }
-  if (!IsLine(ReadLine(logical.front().text), "BEGIN", "VCARD")) {
-    throw SyntaxError("no vCard: line " + std::to_string(logical.front().number) +
+  if (!IsLine(ReadLine(logical.front().Text()), "BEGIN", "VCARD")) {
+    throw SyntaxError("no vCard: line " + std::to_string(logical.front().Number()) +
                       " is not BEGIN:VCARD");
   }
   Card card;
@@ -591,29 +629,29 @@ Card Parse(std::string_view bytes) {
   size_t k = 1;
   bool ended = false;
   for (; k < logical.size(); ++k) {
-    Line line = ReadLine(logical[k].text);
+    Line line = ReadLine(logical[k].Text());
     if (IsLine(line, "END", "VCARD")) {
       ended = true;
       ++k;
       break;
     }
     if (IsLine(line, "BEGIN", "VCARD")) {
-      throw SyntaxError("line " + std::to_string(logical[k].number) +
+      throw SyntaxError("line " + std::to_string(logical[k].Number()) +
                         ": a card begins inside another card (an embedded card, or END:VCARD "
                         "missing)");
     }
     card.lines.push_back(std::move(line));
   }
   if (!ended) {
-    throw SyntaxError("the card that begins at line " + std::to_string(logical.front().number) +
+    throw SyntaxError("the card that begins at line " + std::to_string(logical.front().Number()) +
                       " has no END:VCARD");
   }
   if (k < logical.size()) {
-    if (IsLine(ReadLine(logical[k].text), "BEGIN", "VCARD")) {
+    if (IsLine(ReadLine(logical[k].Text()), "BEGIN", "VCARD")) {
       throw SyntaxError("more than one card (another begins at line " +
-                        std::to_string(logical[k].number) + ")");
+                        std::to_string(logical[k].Number()) + ")");
     }
-    throw SyntaxError("line " + std::to_string(logical[k].number) + ": text after END:VCARD");
+    throw SyntaxError("line " + std::to_string(logical[k].Number()) + ": text after END:VCARD");
   }
   // A grouped line ("a.VERSION") is no VERSION property: conversion to 3.0
   // leaves it alone, so counted here it would make the saved card 2.1 again.
@@ -624,17 +662,19 @@ Card Parse(std::string_view bytes) {
     const std::string_view v = Trim(version->value);
     card.version = v == "2.1" ? Version::k21 : v == "4.0" ? Version::k40 : Version::k30;
   }
-  for (Line& line : card.lines) {
+  for (size_t i = 0; i < card.lines.size(); ++i) {
+    Line& line = card.lines[i];
     if (line.opaque) {
       continue;
     }
-    Normalize(line, card.version);
+    const std::string_view original = logical[i + 1].Text();  // after BEGIN:VCARD
     // The original text is kept only where writing the line from its
     // fields would change it: a folder holds thousands of cards, and most
     // lines are written the way this program writes them. A 2.1 card is
     // always written from the fields (ConvertTo30).
-    if (card.version == Version::k21 || RendersAs(line, line.original)) {
-      line.original.clear();
+    if (Normalize(line, card.version) && card.version != Version::k21 &&
+        !RendersAs(line, original)) {
+      line.original = std::string(original);
     }
   }
   return card;
