@@ -32,9 +32,9 @@ namespace vcard {
 
 struct CachedCard {
   FileIdentity identity;
-  std::shared_ptr<const Card> card;
-  std::int64_t recordedNs = 0;  // when the card was known to match the file
-  std::uint64_t lastOpen = 0;   // the last opening of the folder that found the file
+  std::shared_ptr<const std::string> bytes;  // the file's content
+  std::int64_t recordedNs = 0;               // when the card was known to match the file
+  std::uint64_t lastOpen = 0;                // the last opening of the folder that found the file
 };
 
 struct CardCache {
@@ -87,10 +87,31 @@ struct Entry {
   std::string fileName;
   std::string linkTarget;  // the real path of the file a link leads to; "" for no link
   FileState state;
-  std::shared_ptr<const Card> card;
+  // The card as its file holds it, read or written here. A card parsed
+  // takes several times the memory of its bytes, so a folder of thousands
+  // keeps the bytes and parses a card when it is needed: the card just
+  // read is kept in `parsed` only until an item takes it, which is what
+  // reading every card once, item by item, does next.
+  std::shared_ptr<const std::string> bytes;
+  std::shared_ptr<const Card> parsed;
   std::uint64_t revision = 0;
   bool deleted = false;
 };
+
+// Bytes to keep: copied to their size, since a card written grew by parts
+// and holds up to twice its size.
+std::shared_ptr<const std::string> Kept(const std::string& bytes) {
+  return std::make_shared<const std::string>(bytes);
+}
+
+// The entry's card: the one kept from reading, which `take` lets go of,
+// else the card parsed again from its bytes (which parsed once, so parse).
+std::shared_ptr<const Card> CardOf(Entry& entry, bool take = false) {
+  if (entry.parsed) {
+    return take ? std::exchange(entry.parsed, nullptr) : entry.parsed;
+  }
+  return std::make_shared<const Card>(Parse(*entry.bytes));
+}
 
 // The folded value under which an entry with this card is filed in the
 // index of `property`.
@@ -145,7 +166,7 @@ struct FolderState {
 
   void Remember(const Entry& entry) {
     CachedCards()[CacheKey(entry)] =
-        CachedCard{entry.state.identity, entry.card, NowNs(), cache->opens};
+        CachedCard{entry.state.identity, entry.bytes, NowNs(), cache->opens};
   }
 
   Index& IndexOf(ContactProperty property) {
@@ -160,7 +181,7 @@ struct FolderState {
   }
 
   static void File(Index& index, ContactProperty property, Entry& entry) {
-    index[IndexKey(*entry.card, property)].push_back(&entry);
+    index[IndexKey(*CardOf(entry), property)].push_back(&entry);
   }
 
   // `key`: what IndexKey gave for the card under which the entry was filed.
@@ -201,24 +222,32 @@ struct FolderState {
     Remember(*entry);
   }
 
-  void Replace(Entry& entry, std::shared_ptr<const Card> card, const FileState& state) {
+  // `old`: the entry's card until now; `card`: the one `bytes` now hold.
+  void Replace(Entry& entry, const Card& old, const Card& card, const std::string& bytes,
+               const FileState& state) {
     ForEachIndex([&](Index& index, ContactProperty p) {
-      const std::string old = IndexKey(*entry.card, p);
-      std::string key = IndexKey(*card, p);
-      if (key != old) {
-        Unfile(index, old, entry);
+      const std::string oldKey = IndexKey(old, p);
+      std::string key = IndexKey(card, p);
+      if (key != oldKey) {
+        Unfile(index, oldKey, entry);
         index[std::move(key)].push_back(&entry);
       }
     });
-    entry.card = std::move(card);
+    entry.bytes = Kept(bytes);
+    entry.parsed.reset();
     entry.state = state;
     ++entry.revision;
     Remember(entry);
   }
 
   void Remove(Entry& entry) {
-    ForEachIndex(
-        [&](Index& index, ContactProperty p) { Unfile(index, IndexKey(*entry.card, p), entry); });
+    std::shared_ptr<const Card> card;
+    ForEachIndex([&](Index& index, ContactProperty p) {
+      if (!card) {
+        card = CardOf(entry);
+      }
+      Unfile(index, IndexKey(*card, p), entry);
+    });
     CachedCards().erase(CacheKey(entry));
     const auto it = Position(entry.fileName);
     if (it != entries.end() && it->get() == &entry) {
@@ -230,10 +259,12 @@ struct FolderState {
 
 class VCardItem : public ContactItem {
  public:
-  VCardItem(std::shared_ptr<FolderState> folder, std::shared_ptr<Entry> entry)
+  // `card`: the entry's card, when the caller has it at hand.
+  VCardItem(std::shared_ptr<FolderState> folder, std::shared_ptr<Entry> entry,
+            std::shared_ptr<const Card> card = nullptr)
       : folder_(std::move(folder)),
         entry_(std::move(entry)),
-        base_(entry_->card),
+        base_(card ? std::move(card) : CardOf(*entry_, true)),
         baseRevision_(entry_->revision) {}
 
   // A new card, not in the folder until saved.
@@ -274,19 +305,19 @@ class VCardItem : public ContactItem {
     if (baseRevision_ != entry_->revision) {
       // Saved through another handle meanwhile: apply this handle's changes
       // to the card as it now stands, so that neither save undoes the other.
-      Card rebased = *entry_->card;
+      base_ = CardOf(*entry_);
+      Card rebased = *base_;
       for (const auto& [property, value] : changes_) {
         WriteProperty(rebased, property, value);
       }
       edited_ = std::move(rebased);
-      base_ = entry_->card;
       phones_.reset();
       baseRevision_ = entry_->revision;
     }
     // Compared as written, so that a value set and set back, or a 2.1 card
     // whose properties were all written unchanged, is no change.
     if (Write(*edited_) == Write(*base_)) {
-      Settle();
+      Settle(base_);
       return;
     }
     const int dir = folder_->handle->get();
@@ -301,10 +332,10 @@ class VCardItem : public ContactItem {
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
     Date(card);
-    WriteFileAtomically(dir, path, Write(card), true, now->mode, folder_->random, shown);
-    folder_->Replace(*entry_, std::make_shared<const Card>(std::move(card)),
-                     WrittenState(dir, path, shown));
-    Settle();
+    std::string content = Write(card);
+    WriteFileAtomically(dir, path, content, true, now->mode, folder_->random, shown);
+    folder_->Replace(*entry_, *base_, card, content, WrittenState(dir, path, shown));
+    Settle(std::make_shared<const Card>(std::move(card)));
   }
 
   void Delete() override {
@@ -331,8 +362,9 @@ class VCardItem : public ContactItem {
     }
   }
 
-  void Settle() {
-    base_ = entry_->card;
+  // `current`: the entry's card as it now stands.
+  void Settle(std::shared_ptr<const Card> current) {
+    base_ = std::move(current);
     baseRevision_ = entry_->revision;
     edited_.reset();
     phones_.reset();
@@ -351,7 +383,7 @@ class VCardItem : public ContactItem {
     Card card = Current();
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
     Date(card);
-    const std::string content = Write(card);
+    std::string content = Write(card);
     std::string fileName = CardFileNameForUid(CardUid(card));
     for (int attempt = 0;; ++attempt) {
       if (fileName.empty() || folder_->HasFile(fileName)) {
@@ -371,10 +403,11 @@ class VCardItem : public ContactItem {
     entry->fileName = fileName;
     entry->state =
         WrittenState(folder_->handle->get(), folder_->WritePath(*entry), folder_->Shown(*entry));
-    entry->card = std::make_shared<const Card>(std::move(card));
+    entry->bytes = Kept(content);
+    entry->parsed = std::make_shared<const Card>(std::move(card));
     folder_->Insert(entry);
     entry_ = std::move(entry);
-    Settle();
+    Settle(CardOf(*entry_, true));
   }
 
   std::shared_ptr<FolderState> folder_;
@@ -409,9 +442,15 @@ class VCardFolder : public ContactsFolder {
     // A distribution list has no contact properties to match, whatever
     // lines a card of one carries: taking it for a contact would write a
     // contact's ID and speed dials into the list.
-    auto matches = [&](const Entry& entry) {
-      return CardTypeName(*entry.card) == kContactItemType &&
-             parsed.Matches([&](ContactProperty p) { return ReadProperty(*entry.card, p); });
+    std::shared_ptr<const Card> foundCard;
+    auto matches = [&](Entry& entry) {
+      std::shared_ptr<const Card> card = CardOf(entry);
+      if (CardTypeName(*card) != kContactItemType ||
+          !parsed.Matches([&](ContactProperty p) { return ReadProperty(*card, p); })) {
+        return false;
+      }
+      foundCard = std::move(card);
+      return true;
     };
     const Entry* found = nullptr;
     if (parsed.RequiredTerms().empty()) {
@@ -435,7 +474,7 @@ class VCardFolder : public ContactsFolder {
           candidates = &it->second;
         }
       }
-      for (const Entry* entry : *candidates) {
+      for (Entry* entry : *candidates) {
         if ((!found || entry->fileName < found->fileName) && matches(*entry)) {
           found = entry;
         }
@@ -444,7 +483,8 @@ class VCardFolder : public ContactsFolder {
     if (!found) {
       return nullptr;
     }
-    return std::make_unique<VCardItem>(state_, *state_->Position(found->fileName));
+    return std::make_unique<VCardItem>(state_, *state_->Position(found->fileName),
+                                       std::move(foundCard));
   }
 
   std::unique_ptr<ContactItem> CreateItem() override { return std::make_unique<VCardItem>(state_); }
@@ -487,13 +527,14 @@ void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std
                             ? ReadWholeFile(dir, entry.fileName, state.Shown(entry))
                             : ReadWholeFile(entry.linkTarget, state.Shown(entry));
   try {
-    entry.card = std::make_shared<const Card>(Parse(content.bytes));
+    entry.parsed = std::make_shared<const Card>(Parse(content.bytes));
   } catch (const SyntaxError& error) {
     throw ContactsError("Contact card " + state.Shown(entry) +
                         " is not a readable vCard: " + error.what());
   }
+  entry.bytes = std::make_shared<const std::string>(std::move(content.bytes));
   entry.state = content.state;
-  cached = CachedCard{entry.state.identity, entry.card, before, opening};
+  cached = CachedCard{entry.state.identity, entry.bytes, before, opening};
   ++parsed;
 }
 
@@ -519,7 +560,7 @@ std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const Listed& list
     // A plain file of which no card is kept is read at once: reading tells
     // its state, and a look at the file first would only cost a call.
     const auto known = kept.find(name);
-    if (known == kept.end() || !known->second.card) {
+    if (known == kept.end() || !known->second.bytes) {
       CachedCard& cached = known == kept.end() ? kept[name] : known->second;
       ReadCard(state, dir, *entry, cached, opening, parsed);
       return entry;
@@ -556,10 +597,10 @@ std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const Listed& list
   }
   CachedCard& cached = entry->linkTarget.empty() ? kept[name] : kept[state.CacheKey(*entry)];
   cached.lastOpen = opening;
-  if (cached.card && cached.identity == fileState->identity &&
+  if (cached.bytes && cached.identity == fileState->identity &&
       cached.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
     entry->state = *fileState;
-    entry->card = cached.card;
+    entry->bytes = cached.bytes;
     return entry;
   }
   ReadCard(state, dir, *entry, cached, opening, parsed);
