@@ -440,7 +440,7 @@ void WriteSyncRows(const std::string& path, const std::vector<SyncObject>& recor
   for (const SyncObject& r : records) {
     rows.Number(1, std::stoll(r.ContactID));
     int column = 2;
-    for (const std::string* value :
+    for (const RecordText* value :
          {&r.ContactName, &r.Work2Number, &r.DCNumber, &r.HomeNumber, &r.Work1Number,
           &r.MobileNumber, &r.FaxNumber, &r.PagerNumber, &r.OtherNumber, &r.EmailAddress}) {
       rows.Text(column++, *value);

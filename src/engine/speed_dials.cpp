@@ -13,7 +13,7 @@ namespace twinbook {
 
 namespace {
 
-using Field = std::string SyncObject::*;
+using Field = RecordText SyncObject::*;
 
 struct SpeedKind {
   Field value;

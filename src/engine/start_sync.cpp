@@ -171,7 +171,7 @@ int CountPhoneNumbers(const SyncSet& outlookSet) {
     if (record.Flag == "D") {
       continue;
     }
-    for (const std::string* value :
+    for (const RecordText* value :
          {&record.DCNumber, &record.EmailAddress, &record.FaxNumber, &record.HomeNumber,
           &record.MobileNumber, &record.OtherNumber, &record.PagerNumber, &record.Work1Number,
           &record.Work2Number}) {

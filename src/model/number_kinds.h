@@ -14,8 +14,8 @@ namespace twinbook {
 // Codes 7 and 8 exist in the phone book but are not synchronised.
 struct NumberKind {
   int code;
-  std::string SyncObject::*number;
-  std::string SyncObject::*speed;
+  RecordText SyncObject::*number;
+  RecordText SyncObject::*speed;
   const char* tag;       // speed-dial tag, e.g. "W2:"
   const char* kindWord;  // e.g. "secondary work number"
 };

@@ -1,38 +1,39 @@
 #pragma once
 
-#include <string>
+#include "model/record_text.h"
 
 namespace twinbook {
 
 // One contact as one store sees it: the fields the phone book holds for a
 // contact plus the one-letter sync state of this run. Every value is a string
 // and the empty string means "no value"; nothing is trimmed or validated, so a
-// blank or a letter case difference is a real difference everywhere.
+// blank or a letter case difference is a real difference everywhere. Each
+// is a RecordText: a run keeps three records for every contact.
 //
 // The fields are declared in the order the sets copy them (SyncSet::CloneNew).
 struct SyncObject {
-  std::string ContactID;
-  std::string ContactName;
-  std::string Work2Number;
-  std::string DCNumber;
-  std::string HomeNumber;
-  std::string Work1Number;
-  std::string MobileNumber;
-  std::string FaxNumber;
-  std::string PagerNumber;
-  std::string OtherNumber;
-  std::string EmailAddress;
-  std::string DCSpeed;
-  std::string EmailSpeed;
-  std::string FaxSpeed;
-  std::string HomeSpeed;
-  std::string PagerSpeed;
-  std::string OtherSpeed;
-  std::string MobileSpeed;
-  std::string Work1Speed;
-  std::string Work2Speed;
+  RecordText ContactID;
+  RecordText ContactName;
+  RecordText Work2Number;
+  RecordText DCNumber;
+  RecordText HomeNumber;
+  RecordText Work1Number;
+  RecordText MobileNumber;
+  RecordText FaxNumber;
+  RecordText PagerNumber;
+  RecordText OtherNumber;
+  RecordText EmailAddress;
+  RecordText DCSpeed;
+  RecordText EmailSpeed;
+  RecordText FaxSpeed;
+  RecordText HomeSpeed;
+  RecordText PagerSpeed;
+  RecordText OtherSpeed;
+  RecordText MobileSpeed;
+  RecordText Work1Speed;
+  RecordText Work2Speed;
   // "", "I", "D", "N", "M", "W", "C" or "S"; never stored in any store.
-  std::string Flag;
+  RecordText Flag;
 
   bool operator==(const SyncObject&) const = default;
 };

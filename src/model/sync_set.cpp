@@ -57,7 +57,7 @@ SyncObject& SyncSet::CloneNew(const SyncObject& source) {
 
 namespace {
 
-int FindLast(const SyncSet& set, const std::string& text, std::string SyncObject::*field) {
+int FindLast(const SyncSet& set, const std::string& text, RecordText SyncObject::*field) {
   int answer = 0;
   int position = 1;
   for (const SyncObject& record : set) {

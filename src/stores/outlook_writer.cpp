@@ -18,12 +18,12 @@ constexpr const char* kIncluded = "' and ([User2] = 'Y' or [User2]='YES')";
 // A number or address of a record and the contact property it goes to, in
 // the order both the update and the create step handle them.
 struct PhoneRow {
-  std::string SyncObject::*value;
+  RecordText SyncObject::*value;
   ContactProperty property;
   bool isPhone;  // compared by its digits and written masked
   const char* updateBegins;
   const char* createBegins;
-  std::string SyncObject::*speed;
+  RecordText SyncObject::*speed;
 };
 
 constexpr PhoneRow kPhoneRows[] = {
@@ -53,7 +53,7 @@ std::set<std::string> SlotsOf(const std::string& tagText) {
   SyncObject speeds;
   ApplySpeedTagText(speeds, tagText);
   std::set<std::string> slots;
-  for (const std::string* speed : {&speeds.DCSpeed, &speeds.EmailSpeed, &speeds.FaxSpeed,
+  for (const RecordText* speed : {&speeds.DCSpeed, &speeds.EmailSpeed, &speeds.FaxSpeed,
                                    &speeds.HomeSpeed, &speeds.MobileSpeed, &speeds.OtherSpeed,
                                    &speeds.PagerSpeed, &speeds.Work1Speed, &speeds.Work2Speed}) {
     if (!speed->empty()) {
@@ -192,7 +192,7 @@ class OutlookWriter {
     for (const PhoneRow& row : kPhoneRows) {
       const std::string stored = item->Get(row.property);
       const std::string old = row.isPhone ? DigitsOnly(stored) : stored;
-      const std::string wanted = row.isPhone ? DigitsOnly(record.*row.value) : record.*row.value;
+      const std::string wanted = row.isPhone ? DigitsOnly(record.*row.value) : (record.*row.value).str();
       if (wanted == old) {
         continue;
       }

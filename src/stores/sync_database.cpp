@@ -9,7 +9,7 @@ namespace {
 
 struct Column {
   const char* name;
-  std::string SyncObject::*field;
+  RecordText SyncObject::*field;
 };
 
 // The number columns in the order they are written after SpeedDial.
@@ -106,7 +106,7 @@ void WriteSyncDatabase(RunContext& context) {
       if (std::unique_ptr<Table> row = FindRow(*database, record)) {
         row->Edit();
         WriteColumns(*row, record,
-                     flag == "W" && record.EmailAddress.find('/') != std::string::npos);
+                     flag == "W" && record.EmailAddress.view().find('/') != std::string_view::npos);
         row->Update();
         log.WriteLine("... " + record.ContactName + " has been modified.");
       }

@@ -39,13 +39,13 @@ struct Draw {
     const bool firstRun = Chance(8);
     for (int i = firstRun ? 24 + random() % 8 : random() % 10; i > 0; --i) {
       SyncObject base = Record();
-      base.ContactID = firstRun && Chance(90) ? std::to_string(i) : base.ContactID;
+      base.ContactID = firstRun && Chance(90) ? std::to_string(i) : base.ContactID.str();
       for (int store = 0; store < 3; ++store) {
         if (Chance(store == 0 ? 70 : store == 1 || !firstRun ? 60 : 0)) {
           SyncObject& r = stores[store].emplace_back(base);
-          r.MobileNumber = Chance(20) ? Pick({"", "5551", "5553"}) : r.MobileNumber;
-          r.FaxSpeed = Chance(15) ? Pick({"", "2", "4"}) : r.FaxSpeed;
-          r.ContactName = Chance(10) ? Pick({"Ann", "Dee", kCutName}) : r.ContactName;
+          r.MobileNumber = Chance(20) ? Pick({"", "5551", "5553"}) : r.MobileNumber.str();
+          r.FaxSpeed = Chance(15) ? Pick({"", "2", "4"}) : r.FaxSpeed.str();
+          r.ContactName = Chance(10) ? Pick({"Ann", "Dee", kCutName}) : r.ContactName.str();
         }
       }
     }

@@ -14,7 +14,7 @@
 // record comparisons and copies and the conflict answer are the program's.
 namespace twinbook::reference {
 
-using Field = std::string SyncObject::*;
+using Field = RecordText SyncObject::*;
 // The nine entries, number and speed dial, in the order speed dials are handed out.
 extern const std::pair<Field, Field> kEntries[9];
 // AssignContactIDs .. SyncNewItems, in run order.
