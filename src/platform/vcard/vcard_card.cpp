@@ -607,7 +607,20 @@ Line* Card::First(std::string_view upperName) {
   return const_cast<Line*>(std::as_const(*this).First(upperName));
 }
 
-Card Parse(std::string_view bytes) {
+namespace {
+
+// Whether the logical line `text` is BEGIN:VCARD or END:VCARD (`upperName`
+// BEGIN or END) as read. Only a line that starts with the name can be one,
+// and only such a line is read.
+bool IsCardMark(std::string_view text, std::string_view upperName) {
+  return text.size() > upperName.size() &&
+         EqualsIgnoringCase(text.substr(0, upperName.size()), upperName) &&
+         IsLine(ReadLine(text), upperName, "VCARD");
+}
+
+// The logical lines of the one card `bytes` hold, from BEGIN:VCARD to
+// END:VCARD; throws SyntaxError as Parse says.
+std::vector<LogicalLine> CardLines(std::string_view bytes) {
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     bytes.remove_prefix(3);
   }
@@ -615,43 +628,55 @@ Card Parse(std::string_view bytes) {
     throw SyntaxError("UTF-16 text, which is not read; save the card as UTF-8");
   }
   const std::vector<PhysicalLine> physical = SplitPhysicalLines(bytes);
-  const std::vector<LogicalLine> logical = Unfold(physical, DeclaresVersion21(physical));
+  std::vector<LogicalLine> logical = Unfold(physical, DeclaresVersion21(physical));
   if (logical.empty()) {
     throw SyntaxError("no vCard: the file is empty");
   }
-  if (!IsLine(ReadLine(logical.front().Text()), "BEGIN", "VCARD")) {
+  if (!IsCardMark(logical.front().Text(), "BEGIN")) {
     throw SyntaxError("no vCard: line " + std::to_string(logical.front().Number()) +
                       " is not BEGIN:VCARD");
   }
-  Card card;
-  // A folder keeps thousands of cards: no room to spare in each.
-  card.lines.reserve(logical.size() - 1);
   size_t k = 1;
   bool ended = false;
   for (; k < logical.size(); ++k) {
-    Line line = ReadLine(logical[k].Text());
-    if (IsLine(line, "END", "VCARD")) {
+    if (IsCardMark(logical[k].Text(), "END")) {
       ended = true;
       ++k;
       break;
     }
-    if (IsLine(line, "BEGIN", "VCARD")) {
+    if (IsCardMark(logical[k].Text(), "BEGIN")) {
       throw SyntaxError("line " + std::to_string(logical[k].Number()) +
                         ": a card begins inside another card (an embedded card, or END:VCARD "
                         "missing)");
     }
-    card.lines.push_back(std::move(line));
   }
   if (!ended) {
     throw SyntaxError("the card that begins at line " + std::to_string(logical.front().Number()) +
                       " has no END:VCARD");
   }
   if (k < logical.size()) {
-    if (IsLine(ReadLine(logical[k].Text()), "BEGIN", "VCARD")) {
+    if (IsCardMark(logical[k].Text(), "BEGIN")) {
       throw SyntaxError("more than one card (another begins at line " +
                         std::to_string(logical[k].Number()) + ")");
     }
     throw SyntaxError("line " + std::to_string(logical[k].Number()) + ": text after END:VCARD");
+  }
+  return logical;
+}
+
+}  // namespace
+
+void CheckParses(std::string_view bytes) {
+  CardLines(bytes);
+}
+
+Card Parse(std::string_view bytes) {
+  const std::vector<LogicalLine> logical = CardLines(bytes);
+  Card card;
+  // A folder keeps thousands of cards: no room to spare in each.
+  card.lines.reserve(logical.size() - 2);
+  for (size_t k = 1; k + 1 < logical.size(); ++k) {
+    card.lines.push_back(ReadLine(logical[k].Text()));
   }
   // A grouped line ("a.VERSION") is no VERSION property: conversion to 3.0
   // leaves it alone, so counted here it would make the saved card 2.1 again.

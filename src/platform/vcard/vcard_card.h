@@ -122,6 +122,11 @@ class SyntaxError : public std::runtime_error {
 // any character set come out as valid UTF-8 (vcard_text.h).
 Card Parse(std::string_view bytes);
 
+// Throws the SyntaxError Parse would throw for `bytes`, and otherwise
+// returns, without making the card: a fraction of the work, for bytes
+// that are kept to be parsed later.
+void CheckParses(std::string_view bytes);
+
 // Re-encodes a 2.1 card as 3.0: every line is written from its 3.0 form, and
 // VERSION says 3.0. Other cards are left alone.
 void ConvertTo30(Card& card);

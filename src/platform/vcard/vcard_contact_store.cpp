@@ -87,13 +87,11 @@ struct Entry {
   std::string fileName;
   std::string linkTarget;  // the real path of the file a link leads to; "" for no link
   FileState state;
-  // The card as its file holds it, read or written here. A card parsed
-  // takes several times the memory of its bytes, so a folder of thousands
-  // keeps the bytes and parses a card when it is needed: the card just
-  // read is kept in `parsed` only until an item takes it, which is what
-  // reading every card once, item by item, does next.
+  // The card as its file holds it, read or written here, and known to
+  // parse. A card parsed takes several times the memory of its bytes, so a
+  // folder of thousands keeps the bytes and parses a card when it is
+  // needed (by an item, an index or a search).
   std::shared_ptr<const std::string> bytes;
-  std::shared_ptr<const Card> parsed;
   std::uint64_t revision = 0;
   bool deleted = false;
 };
@@ -104,12 +102,8 @@ std::shared_ptr<const std::string> Kept(const std::string& bytes) {
   return std::make_shared<const std::string>(bytes);
 }
 
-// The entry's card: the one kept from reading, which `take` lets go of,
-// else the card parsed again from its bytes (which parsed once, so parse).
-std::shared_ptr<const Card> CardOf(Entry& entry, bool take = false) {
-  if (entry.parsed) {
-    return take ? std::exchange(entry.parsed, nullptr) : entry.parsed;
-  }
+// The entry's card, parsed from its bytes.
+std::shared_ptr<const Card> CardOf(const Entry& entry) {
   return std::make_shared<const Card>(Parse(*entry.bytes));
 }
 
@@ -216,9 +210,11 @@ struct FolderState {
     return it != entries.end() && (*it)->fileName == fileName;
   }
 
-  void Insert(const std::shared_ptr<Entry>& entry) {
+  // `card`: the one the entry's bytes hold.
+  void Insert(const std::shared_ptr<Entry>& entry, const Card& card) {
     entries.insert(Position(entry->fileName), entry);
-    ForEachIndex([&](Index& index, ContactProperty p) { File(index, p, *entry); });
+    ForEachIndex(
+        [&](Index& index, ContactProperty p) { index[IndexKey(card, p)].push_back(entry.get()); });
     Remember(*entry);
   }
 
@@ -234,7 +230,6 @@ struct FolderState {
       }
     });
     entry.bytes = Kept(bytes);
-    entry.parsed.reset();
     entry.state = state;
     ++entry.revision;
     Remember(entry);
@@ -264,7 +259,7 @@ class VCardItem : public ContactItem {
             std::shared_ptr<const Card> card = nullptr)
       : folder_(std::move(folder)),
         entry_(std::move(entry)),
-        base_(card ? std::move(card) : CardOf(*entry_, true)),
+        base_(card ? std::move(card) : CardOf(*entry_)),
         baseRevision_(entry_->revision) {}
 
   // A new card, not in the folder until saved.
@@ -404,10 +399,9 @@ class VCardItem : public ContactItem {
     entry->state =
         WrittenState(folder_->handle->get(), folder_->WritePath(*entry), folder_->Shown(*entry));
     entry->bytes = Kept(content);
-    entry->parsed = std::make_shared<const Card>(std::move(card));
-    folder_->Insert(entry);
+    folder_->Insert(entry, card);
     entry_ = std::move(entry);
-    Settle(CardOf(*entry_, true));
+    Settle(std::make_shared<const Card>(std::move(card)));
   }
 
   std::shared_ptr<FolderState> folder_;
@@ -518,7 +512,7 @@ std::string LinkText(const std::string& path) {
   return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
 }
 
-// Reads and parses the entry's file into it, and records in `cached` what
+// Reads the entry's file into it, known to parse, and records in `cached` what
 // was read.
 void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std::uint64_t opening,
               std::size_t& parsed) {
@@ -527,7 +521,7 @@ void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std
                             ? ReadWholeFile(dir, entry.fileName, state.Shown(entry))
                             : ReadWholeFile(entry.linkTarget, state.Shown(entry));
   try {
-    entry.parsed = std::make_shared<const Card>(Parse(content.bytes));
+    CheckParses(content.bytes);
   } catch (const SyntaxError& error) {
     throw ContactsError("Contact card " + state.Shown(entry) +
                         " is not a readable vCard: " + error.what());

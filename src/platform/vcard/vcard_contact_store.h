@@ -69,8 +69,8 @@ class VCardContactStore : public ContactStore {
 
   std::unique_ptr<ContactsFolder> OpenFolder(const std::string& path) override;
 
-  // How many card files this store has parsed rather than taken from what it
-  // kept; for tests and measurements.
+  // How many card files this store has read (and found to parse) rather
+  // than taken from what it kept; for tests and measurements.
   std::size_t CardsParsed() const;
 
  private:
