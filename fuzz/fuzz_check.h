@@ -34,7 +34,8 @@ inline std::string Shown(std::string_view text) {
 
 #define TWINBOOK_REQUIRE(holds, message) ((holds) ? void() : ::twinbook::fuzz::Fail(message))
 
-// vCards: reading fails only with SyntaxError and gives UTF-8. A saved card
+// vCards: reading fails only with SyntaxError, the same one when a card is
+// only checked (as a folder does on opening), and gives UTF-8. A saved card
 // is UTF-8 in CR LF lines of at most 75 octets, holds VERSION, UID, FN and N,
 // reads back the same and is saved again byte for byte. Writing a property's
 // own value changes nothing; a written value reads back (where kept exactly)
@@ -87,12 +88,20 @@ inline void CheckSaved(const Card& card, const std::string& input) {
 // Checks the card `input` holds, then writes to property i the text after the
 // first colon of its line i + 1, and checks the result.
 inline void CheckCard(const std::string& input) {
+  std::string refusal;
+  try {
+    vcard::CheckParses(input);
+  } catch (const vcard::SyntaxError& error) {
+    refusal = error.what();
+  }
   Card card;
   try {
     card = vcard::Parse(input);
-  } catch (const vcard::SyntaxError&) {
+  } catch (const vcard::SyntaxError& error) {
+    TWINBOOK_REQUIRE(refusal == error.what(), "checking " + Shown(input) + " says " + refusal);
     return;
   }
+  TWINBOOK_REQUIRE(refusal.empty(), "checking " + Shown(input) + " says " + refusal);
   auto current = Reading(card);
   CheckSaved(card, input);
   for (const P p : AllContactProperties()) {
