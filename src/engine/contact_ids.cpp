@@ -1,6 +1,7 @@
 #include "engine/contact_ids.h"
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "engine/indexed_set.h"
@@ -12,13 +13,14 @@ namespace {
 
 // The position of the last PhoneBook record of each name: what
 // FindByContactName answers, found without a scan. The phase changes no
-// PhoneBook record, so the map stays true throughout.
-std::unordered_map<std::string, int> LastPositionByName(const SyncSet& set) {
-  std::unordered_map<std::string, int> positions;
+// PhoneBook record, so the map, keyed by the records' own names, stays true
+// throughout.
+std::unordered_map<std::string_view, int> LastPositionByName(const SyncSet& set) {
+  std::unordered_map<std::string_view, int> positions;
   positions.reserve(static_cast<size_t>(set.Count()));
   int position = 1;
   for (const SyncObject& record : set) {
-    positions[record.ContactName] = position;
+    positions[record.ContactName.view()] = position;
     ++position;
   }
   return positions;
@@ -65,7 +67,7 @@ void AssignContactIDs(RunContext& context) {
   IndexedSet outlook(state.OutlookSet);
   const IndexedSet phoneBook(state.PhoneBookSet);
   const IndexedSet sync(state.SyncDatabaseSet);
-  const std::unordered_map<std::string, int> phoneBookNames =
+  const std::unordered_map<std::string_view, int> phoneBookNames =
       LastPositionByName(state.PhoneBookSet);
   FreeIdFinder freeIds(outlook, phoneBook, sync);
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -21,13 +22,15 @@ struct SharedID {
 // Every record whose non-empty ID an earlier record of the set carries,
 // paired with the first record carrying it.
 std::vector<SharedID> SharedIDs(const SyncSet& set) {
-  std::unordered_map<std::string, const SyncObject*> firstWithID;
+  // Keyed by the records' own texts, which stay put while the map lives.
+  std::unordered_map<std::string_view, const SyncObject*> firstWithID;
+  firstWithID.reserve(static_cast<size_t>(set.Count()));
   std::vector<SharedID> shared;
   for (const SyncObject& record : set) {
     if (record.ContactID.empty()) {
       continue;
     }
-    auto [it, isFirst] = firstWithID.try_emplace(record.ContactID, &record);
+    auto [it, isFirst] = firstWithID.try_emplace(record.ContactID.view(), &record);
     if (!isFirst) {
       shared.push_back({it->second, &record});
     }

@@ -38,7 +38,7 @@ void IndexedSet::File(std::size_t hash, int position) {
   head = static_cast<int>(filings_.size() - 1);
 }
 
-int IndexedSet::FindContactID(const std::string& id) const {
+int IndexedSet::FindContactID(std::string_view id) const {
   const std::size_t hash = Hash(id);
   int last = 0;
   for (int i = buckets_[hash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {

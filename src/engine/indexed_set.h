@@ -33,8 +33,8 @@ class IndexedSet {
   // Throws std::out_of_range for a position outside 1..Count(), like the set.
   SyncObject& Item(int position) { return set_.Item(position); }
 
-  int FindContactID(const std::string& id) const;
-  bool HoldsContactID(const std::string& id) const { return FindContactID(id) != 0; }
+  int FindContactID(std::string_view id) const;
+  bool HoldsContactID(std::string_view id) const { return FindContactID(id) != 0; }
 
   // SyncSet::CloneNew, keeping the index in step.
   SyncObject& CloneNew(const SyncObject& source);
