@@ -9,7 +9,7 @@ IndexedSet::IndexedSet(SyncSet& set) : set_(set) {
   Rehash(filings_.capacity());
   int position = 1;
   for (const SyncObject& record : set) {
-    File(Hash(record.ContactID), position);
+    File(record.ContactID, position);
     ++position;
   }
 }
@@ -27,14 +27,15 @@ void IndexedSet::Rehash(std::size_t atLeast) {
   }
 }
 
-void IndexedSet::File(std::size_t hash, int position) {
+void IndexedSet::File(std::string_view id, int position) {
+  const std::size_t hash = Hash(id);
   if (filings_.size() >= buckets_.size()) {
-    filings_.push_back({hash, position, -1});
+    filings_.push_back({hash, RecordText(id), position, -1});
     Rehash(buckets_.size() * 2);
     return;
   }
   int& head = buckets_[hash & (buckets_.size() - 1)];
-  filings_.push_back({hash, position, head});
+  filings_.push_back({hash, RecordText(id), position, head});
   head = static_cast<int>(filings_.size() - 1);
 }
 
@@ -43,8 +44,7 @@ int IndexedSet::FindContactID(std::string_view id) const {
   int last = 0;
   for (int i = buckets_[hash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
     const Filing& filing = filings_[i];
-    if (filing.hash == hash && filing.position > last &&
-        set_.Item(filing.position).ContactID == id) {
+    if (filing.hash == hash && filing.position > last && filing.id == id) {
       last = filing.position;
     }
   }
@@ -53,7 +53,7 @@ int IndexedSet::FindContactID(std::string_view id) const {
 
 SyncObject& IndexedSet::CloneNew(const SyncObject& source) {
   SyncObject& clone = set_.CloneNew(source);
-  File(Hash(clone.ContactID), set_.Count());
+  File(clone.ContactID, set_.Count());
   return clone;
 }
 
@@ -62,8 +62,15 @@ void IndexedSet::SetContactID(int position, const std::string& id) {
   if (record.ContactID == id) {
     return;
   }
+  const std::size_t oldHash = Hash(record.ContactID);
+  for (int i = buckets_[oldHash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
+    Filing& filing = filings_[i];
+    if (filing.position == position && filing.id == record.ContactID) {
+      filing.position = 0;
+    }
+  }
   record.ContactID = id;
-  File(Hash(id), position);
+  File(id, position);
 }
 
 }  // namespace twinbook
