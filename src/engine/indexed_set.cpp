@@ -6,6 +6,7 @@ namespace twinbook {
 
 IndexedSet::IndexedSet(SyncSet& set) : set_(set) {
   filings_.reserve(static_cast<size_t>(set.Count()) + set.Count() / 4 + 16);
+  filingOf_.reserve(static_cast<size_t>(set.Count()));
   Rehash(filings_.capacity());
   int position = 1;
   for (const SyncObject& record : set) {
@@ -29,6 +30,10 @@ void IndexedSet::Rehash(std::size_t atLeast) {
 
 void IndexedSet::File(std::string_view id, int position) {
   const std::size_t hash = Hash(id);
+  if (filingOf_.size() < static_cast<size_t>(position)) {
+    filingOf_.resize(static_cast<size_t>(position), -1);
+  }
+  filingOf_[static_cast<size_t>(position - 1)] = static_cast<int>(filings_.size());
   if (filings_.size() >= buckets_.size()) {
     filings_.push_back({hash, RecordText(id), position, -1});
     Rehash(buckets_.size() * 2);
@@ -62,13 +67,7 @@ void IndexedSet::SetContactID(int position, const std::string& id) {
   if (record.ContactID == id) {
     return;
   }
-  const std::size_t oldHash = Hash(record.ContactID);
-  for (int i = buckets_[oldHash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
-    Filing& filing = filings_[i];
-    if (filing.position == position && filing.id == record.ContactID) {
-      filing.position = 0;
-    }
-  }
+  filings_[static_cast<size_t>(filingOf_[static_cast<size_t>(position - 1)])].position = 0;
   record.ContactID = id;
   File(id, position);
 }

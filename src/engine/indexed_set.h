@@ -61,6 +61,9 @@ class IndexedSet {
   SyncSet& set_;
   std::vector<Filing> filings_;
   std::vector<int> buckets_;  // the first filing of each bucket; -1 for none
+  // The live filing of each position (at [position - 1]): a first run gives
+  // thousands of records an ID, all of them filed under "" until then.
+  std::vector<int> filingOf_;
 };
 
 }  // namespace twinbook
