@@ -113,6 +113,10 @@ std::string IndexKey(const Card& card, ContactProperty property) {
   return FoldCase(ReadProperty(card, property));
 }
 
+// By key, the entries whose card has that value. A card without the
+// property is filed under no key: in a first run that is nearly every card
+// of the ID's index, and each would leave the one long list for "" when it
+// is given an ID, a walk through all the others each time.
 using Index = std::unordered_map<std::string, std::vector<Entry*>>;
 
 // A folder open as a descriptor, for the calls relative to it.
@@ -168,14 +172,16 @@ struct FolderState {
     if (!index) {
       index = std::make_unique<Index>();
       for (const auto& entry : entries) {
-        File(*index, property, *entry);
+        File(*index, IndexKey(*CardOf(*entry), property), *entry);
       }
     }
     return *index;
   }
 
-  static void File(Index& index, ContactProperty property, Entry& entry) {
-    index[IndexKey(*CardOf(entry), property)].push_back(&entry);
+  static void File(Index& index, const std::string& key, Entry& entry) {
+    if (!key.empty()) {
+      index[key].push_back(&entry);
+    }
   }
 
   // `key`: what IndexKey gave for the card under which the entry was filed.
@@ -213,8 +219,7 @@ struct FolderState {
   // `card`: the one the entry's bytes hold.
   void Insert(const std::shared_ptr<Entry>& entry, const Card& card) {
     entries.insert(Position(entry->fileName), entry);
-    ForEachIndex(
-        [&](Index& index, ContactProperty p) { index[IndexKey(card, p)].push_back(entry.get()); });
+    ForEachIndex([&](Index& index, ContactProperty p) { File(index, IndexKey(card, p), *entry); });
     Remember(*entry);
   }
 
@@ -223,10 +228,10 @@ struct FolderState {
                const FileState& state) {
     ForEachIndex([&](Index& index, ContactProperty p) {
       const std::string oldKey = IndexKey(old, p);
-      std::string key = IndexKey(card, p);
+      const std::string key = IndexKey(card, p);
       if (key != oldKey) {
         Unfile(index, oldKey, entry);
-        index[std::move(key)].push_back(&entry);
+        File(index, key, entry);
       }
     });
     entry.bytes = Kept(bytes);
@@ -446,8 +451,25 @@ class VCardFolder : public ContactsFolder {
       foundCard = std::move(card);
       return true;
     };
+    // Every match has the value of each required term; the shortest list
+    // of candidates is as good as any and the cheapest to test. An empty
+    // value is no help: the cards without the property are not filed.
+    const std::vector<Entry*>* candidates = nullptr;
+    for (const FilterTerm& term : parsed.RequiredTerms()) {
+      if (term.value.empty()) {
+        continue;
+      }
+      Index& index = state_->IndexOf(term.property);
+      const auto it = index.find(FoldCase(term.value));
+      if (it == index.end()) {
+        return nullptr;
+      }
+      if (!candidates || it->second.size() < candidates->size()) {
+        candidates = &it->second;
+      }
+    }
     const Entry* found = nullptr;
-    if (parsed.RequiredTerms().empty()) {
+    if (!candidates) {
       for (const auto& entry : state_->entries) {
         if (matches(*entry)) {
           found = entry.get();
@@ -455,19 +477,6 @@ class VCardFolder : public ContactsFolder {
         }
       }
     } else {
-      // Every match has the value of each required term; the shortest list
-      // of candidates is as good as any and the cheapest to test.
-      const std::vector<Entry*>* candidates = nullptr;
-      for (const FilterTerm& term : parsed.RequiredTerms()) {
-        Index& index = state_->IndexOf(term.property);
-        const auto it = index.find(FoldCase(term.value));
-        if (it == index.end()) {
-          return nullptr;
-        }
-        if (!candidates || it->second.size() < candidates->size()) {
-          candidates = &it->second;
-        }
-      }
       for (Entry* entry : *candidates) {
         if ((!found || entry->fileName < found->fileName) && matches(*entry)) {
           found = entry;
