@@ -680,6 +680,7 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
   std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
   const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());
+  kept.reserve(names.size());
   for (const Listed& listed : names) {
     state->entries.push_back(
         ReadEntry(*state, state->handle->get(), listed, kept, opening, cache_->parsed));
