@@ -1,5 +1,6 @@
 #include "engine/contact_ids.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,6 +64,13 @@ void AssignContactIDs(RunContext& context) {
   RunState& state = context.state;
   PhaseLog log(context.settings().LogPath);
   log.Write("Verifying that all Outlook Contact items contain a contact ID.");
+  // Most runs find every contact with its ID: then there is nothing to
+  // look up, and the sets need no index.
+  if (std::none_of(state.OutlookSet.begin(), state.OutlookSet.end(),
+                   [](const SyncObject& record) { return record.ContactID.empty(); })) {
+    log.Close();
+    return;
+  }
 
   IndexedSet outlook(state.OutlookSet);
   const IndexedSet phoneBook(state.PhoneBookSet);
