@@ -442,7 +442,7 @@ class VCardFolder : public ContactsFolder {
     // lines a card of one carries: taking it for a contact would write a
     // contact's ID and speed dials into the list.
     std::shared_ptr<const Card> foundCard;
-    auto matches = [&](Entry& entry) {
+    auto matches = [&](const Entry& entry) {
       std::shared_ptr<const Card> card = CardOf(entry);
       if (CardTypeName(*card) != kContactItemType ||
           !parsed.Matches([&](ContactProperty p) { return ReadProperty(*card, p); })) {
@@ -477,7 +477,7 @@ class VCardFolder : public ContactsFolder {
         }
       }
     } else {
-      for (Entry* entry : *candidates) {
+      for (const Entry* entry : *candidates) {
         if ((!found || entry->fileName < found->fileName) && matches(*entry)) {
           found = entry;
         }
