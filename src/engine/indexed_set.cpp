@@ -62,7 +62,7 @@ SyncObject& IndexedSet::CloneNew(const SyncObject& source) {
   return clone;
 }
 
-void IndexedSet::SetContactID(int position, const std::string& id) {
+void IndexedSet::SetContactID(int position, std::string_view id) {
   SyncObject& record = set_.Item(position);
   if (record.ContactID == id) {
     return;

@@ -41,7 +41,7 @@ class IndexedSet {
   // SyncSet::CloneNew, keeping the index in step.
   SyncObject& CloneNew(const SyncObject& source);
   // Gives the record at `position` the ID `id`, keeping the index in step.
-  void SetContactID(int position, const std::string& id);
+  void SetContactID(int position, std::string_view id);
 
  private:
   // A position filed under the ID its record carries. A record that takes

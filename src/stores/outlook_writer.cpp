@@ -54,8 +54,8 @@ std::set<std::string> SlotsOf(const std::string& tagText) {
   ApplySpeedTagText(speeds, tagText);
   std::set<std::string> slots;
   for (const RecordText* speed : {&speeds.DCSpeed, &speeds.EmailSpeed, &speeds.FaxSpeed,
-                                   &speeds.HomeSpeed, &speeds.MobileSpeed, &speeds.OtherSpeed,
-                                   &speeds.PagerSpeed, &speeds.Work1Speed, &speeds.Work2Speed}) {
+                                  &speeds.HomeSpeed, &speeds.MobileSpeed, &speeds.OtherSpeed,
+                                  &speeds.PagerSpeed, &speeds.Work1Speed, &speeds.Work2Speed}) {
     if (!speed->empty()) {
       slots.insert(*speed);
     }
@@ -192,7 +192,8 @@ class OutlookWriter {
     for (const PhoneRow& row : kPhoneRows) {
       const std::string stored = item->Get(row.property);
       const std::string old = row.isPhone ? DigitsOnly(stored) : stored;
-      const std::string wanted = row.isPhone ? DigitsOnly(record.*row.value) : (record.*row.value).str();
+      const std::string wanted =
+          row.isPhone ? DigitsOnly(record.*row.value) : (record.*row.value).str();
       if (wanted == old) {
         continue;
       }

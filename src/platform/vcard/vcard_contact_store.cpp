@@ -332,7 +332,7 @@ class VCardItem : public ContactItem {
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
     Date(card);
-    std::string content = Write(card);
+    const std::string content = Write(card);
     WriteFileAtomically(dir, path, content, true, now->mode, folder_->random, shown);
     folder_->Replace(*entry_, *base_, card, content, WrittenState(dir, path, shown));
     Settle(std::make_shared<const Card>(std::move(card)));
@@ -383,7 +383,7 @@ class VCardItem : public ContactItem {
     Card card = Current();
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
     Date(card);
-    std::string content = Write(card);
+    const std::string content = Write(card);
     std::string fileName = CardFileNameForUid(CardUid(card));
     for (int attempt = 0;; ++attempt) {
       if (fileName.empty() || folder_->HasFile(fileName)) {
