@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <random>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "platform/contact_filter.h"
+#include "platform/vcard/parallel_reads.h"
 #include "platform/vcard/vcard_card.h"
 #include "platform/vcard/vcard_files.h"
 #include "platform/vcard/vcard_mapping.h"
@@ -521,10 +523,19 @@ std::string LinkText(const std::string& path) {
   return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
 }
 
-// Reads the entry's file into it, known to parse, and records in `cached` what
-// was read.
-void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std::uint64_t opening,
-              std::size_t& parsed) {
+// What looking at one listed card file found: its entry, or the error that
+// ends the opening. The map of kept cards is only read here (several files
+// are looked at side by side); what the look means for it is in `keptKey`
+// and `read`, and the opening records it afterwards, in listing order.
+struct Found {
+  std::shared_ptr<Entry> entry;
+  std::string keptKey;             // the file's key among the kept cards
+  std::optional<CachedCard> read;  // the file was read: what was read
+  std::exception_ptr error;
+};
+
+// Reads the entry's file into it, known to parse, and returns what was read.
+CachedCard ReadCard(const FolderState& state, int dir, Entry& entry) {
   const std::int64_t before = NowNs();
   FileContent content = entry.linkTarget.empty()
                             ? ReadWholeFile(dir, entry.fileName, state.Shown(entry))
@@ -537,8 +548,7 @@ void ReadCard(FolderState& state, int dir, Entry& entry, CachedCard& cached, std
   }
   entry.bytes = std::make_shared<const std::string>(std::move(content.bytes));
   entry.state = content.state;
-  cached = CachedCard{entry.state.identity, entry.bytes, before, opening};
-  ++parsed;
+  return CachedCard{entry.state.identity, entry.bytes, before, 0};
 }
 
 // A name listed in the folder, with the type of file the listing gives
@@ -548,66 +558,65 @@ struct Listed {
   unsigned char type = DT_UNKNOWN;
 };
 
-// The entry for the card file `listed` of the folder; the folder is open as
-// the descriptor `dir`. The card comes from `kept` when what is kept there
-// is known to match the file; otherwise the file is read, and `kept`
-// records what was read. Either way the record is marked as found by
-// `opening`.
-std::shared_ptr<Entry> ReadEntry(FolderState& state, int dir, const Listed& listed,
-                                 std::unordered_map<std::string, CachedCard>& kept,
-                                 std::uint64_t opening, std::size_t& parsed) {
+// Looks at the card file `listed` of the folder, open as the descriptor
+// `dir`. The card comes from `kept` when what is kept there is known to
+// match the file; otherwise the file is read.
+void LookAt(const FolderState& state, int dir, const Listed& listed,
+            const std::unordered_map<std::string, CachedCard>& kept, Found& found) {
   const std::string& name = listed.name;
-  auto entry = std::make_shared<Entry>();
-  entry->fileName = name;
+  found.entry = std::make_shared<Entry>();
+  Entry& entry = *found.entry;
+  entry.fileName = name;
+  found.keptKey = name;
   if (listed.type == DT_REG) {
     // A plain file of which no card is kept is read at once: reading tells
     // its state, and a look at the file first would only cost a call.
     const auto known = kept.find(name);
     if (known == kept.end() || !known->second.bytes) {
-      CachedCard& cached = known == kept.end() ? kept[name] : known->second;
-      ReadCard(state, dir, *entry, cached, opening, parsed);
-      return entry;
+      found.read = ReadCard(state, dir, entry);
+      return;
     }
   }
   std::optional<FileState> fileState = StatEntry(dir, name);
   if (!fileState) {
-    throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
-                        ErrorText(errno));
+    throw ContactsError("Cannot read contact card " + state.Shown(entry) + ": " + ErrorText(errno));
   }
   if (S_ISLNK(fileState->mode)) {
     const std::string link = state.real + "/" + name;
     const std::string target = RealPath(link);
     if (target.empty()) {
-      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " +
-                          LinkText(link) + ", which cannot be followed");
+      throw ContactsError("Contact card " + state.Shown(entry) + " is a link to " + LinkText(link) +
+                          ", which cannot be followed");
     }
     if (target.compare(0, state.real.size() + 1, state.real + "/") != 0) {
-      throw ContactsError("Contact card " + state.Shown(*entry) + " is a link to " + target +
+      throw ContactsError("Contact card " + state.Shown(entry) + " is a link to " + target +
                           ", outside the contacts folder");
     }
-    entry->linkTarget = target;
+    entry.linkTarget = target;
+    found.keptKey = state.CacheKey(entry);
     fileState = StatFile(target);
     if (!fileState) {
-      throw ContactsError("Cannot read contact card " + state.Shown(*entry) + ": " +
+      throw ContactsError("Cannot read contact card " + state.Shown(entry) + ": " +
                           ErrorText(errno));
     }
   }
   if (S_ISDIR(fileState->mode)) {
-    throw ContactsError("Contact card " + state.Shown(*entry) + " is a folder, not a card file");
+    throw ContactsError("Contact card " + state.Shown(entry) + " is a folder, not a card file");
   }
   if (!S_ISREG(fileState->mode)) {
-    throw ContactsError("Contact card " + state.Shown(*entry) + " is not a regular file");
+    throw ContactsError("Contact card " + state.Shown(entry) + " is not a regular file");
   }
-  CachedCard& cached = entry->linkTarget.empty() ? kept[name] : kept[state.CacheKey(*entry)];
-  cached.lastOpen = opening;
-  if (cached.bytes && cached.identity == fileState->identity &&
-      cached.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
-    entry->state = *fileState;
-    entry->bytes = cached.bytes;
-    return entry;
+  const auto known = kept.find(found.keptKey);
+  if (known != kept.end()) {
+    const CachedCard& cached = known->second;
+    if (cached.bytes && cached.identity == fileState->identity &&
+        cached.recordedNs - fileState->identity.changedNs >= state.cache->settleNs) {
+      entry.state = *fileState;
+      entry.bytes = cached.bytes;
+      return;
+    }
   }
-  ReadCard(state, dir, *entry, cached, opening, parsed);
-  return entry;
+  found.read = ReadCard(state, dir, entry);
 }
 
 }  // namespace
@@ -681,9 +690,27 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
   const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());
   kept.reserve(names.size());
-  for (const Listed& listed : names) {
-    state->entries.push_back(
-        ReadEntry(*state, state->handle->get(), listed, kept, opening, cache_->parsed));
+  std::vector<Found> found(names.size());
+  ForEachIndexInParallel(names.size(), [&](std::size_t i) {
+    try {
+      LookAt(*state, state->handle->get(), names[i], kept, found[i]);
+    } catch (...) {
+      found[i].error = std::current_exception();
+    }
+  });
+  // In listing order, so that the first card that cannot be read is the one
+  // named, as when the cards are read one after another.
+  for (Found& card : found) {
+    if (card.error) {
+      std::rethrow_exception(card.error);
+    }
+    CachedCard& cached = kept[card.keptKey];
+    if (card.read) {
+      cached = std::move(*card.read);
+      ++cache_->parsed;
+    }
+    cached.lastOpen = opening;
+    state->entries.push_back(std::move(card.entry));
   }
   // Forget the cards of files that are gone.
   std::erase_if(kept, [&](const auto& item) { return item.second.lastOpen != opening; });

@@ -21,7 +21,8 @@ struct CardCache;
 //
 // The items of a folder are its files named *.vcf (any letter case), hidden
 // files (a leading dot) excepted, listed in the byte order of their names.
-// Opening a folder reads every card once and keeps them in memory, so Find and
+// Opening a folder reads every card once (several side by side, on as many
+// cores as there are) and keeps them in memory, so Find and
 // Item read no files; Find looks up candidates in indexes of the properties
 // its filter requires. Opening fails with a ContactsError naming the culprit,
 // before anything is written, when the folder is missing or cannot be listed,

@@ -170,6 +170,12 @@ TEST_F(VCardFolderTest, WhatIsNoReadableCardOrFolderIsAnErrorNamingIt) {
                                      HasSubstr("Contact card " + In("bad.vcf") + " " + says)));
     fs::remove(In("bad.vcf"));
   }
+  // Cards are read side by side; still the first one in listing order is named.
+  for (int i = 10; i < 50; ++i) {
+    Put("card-" + std::to_string(i) + ".vcf", Card("Good"));
+  }
+  Put("card-25.vcf", "Remember the milk\r\n"), Put("card-45.vcf", "Remember the eggs\r\n");
+  EXPECT_THAT([&] { Open(); }, ThrowsMessage<ContactsError>(HasSubstr(In("card-25.vcf"))));
   for (const auto& [path, says] : {std::pair{dir_ / "Missing/Deeper", " does not exist"},
                                    {In("a-good-one.vcf"), " is not a folder"}}) {
     EXPECT_THAT([&] { store_.OpenFolder(path); },
