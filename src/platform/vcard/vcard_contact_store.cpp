@@ -523,20 +523,23 @@ std::string LinkText(const std::string& path) {
   return n < 0 ? std::string("?") : target.substr(0, static_cast<size_t>(n));
 }
 
-// What looking at one listed card file found: its entry, or the error that
-// ends the opening. The map of kept cards is only read here (several files
-// are looked at side by side); what the look means for it is in `keptKey`
-// and `read`, and the opening records it afterwards, in listing order.
+// What looking at one listed card file found, besides what went into its
+// entry: the bytes read, or the error that ends the opening. Several files
+// are looked at side by side, so the map of kept cards is only read then;
+// the opening records what was read afterwards, in listing order.
+//
+// The bytes are copied into the entry then too: memory that a thread
+// allocates stays in that thread's pool, where what this thread frees (the
+// card replaced by a save) could not be used again.
 struct Found {
-  std::shared_ptr<Entry> entry;
-  std::string keptKey;             // the file's key among the kept cards
-  std::optional<CachedCard> read;  // the file was read: what was read
+  std::string bytes;
+  std::int64_t readNs = -1;  // when the file was read; -1: the kept card matched
   std::exception_ptr error;
 };
 
-// Reads the entry's file into it, known to parse, and returns what was read.
-CachedCard ReadCard(const FolderState& state, int dir, Entry& entry) {
-  const std::int64_t before = NowNs();
+// Reads the entry's file, known to parse, into `found`.
+void ReadCard(const FolderState& state, int dir, Entry& entry, Found& found) {
+  found.readNs = NowNs();
   FileContent content = entry.linkTarget.empty()
                             ? ReadWholeFile(dir, entry.fileName, state.Shown(entry))
                             : ReadWholeFile(entry.linkTarget, state.Shown(entry));
@@ -546,9 +549,8 @@ CachedCard ReadCard(const FolderState& state, int dir, Entry& entry) {
     throw ContactsError("Contact card " + state.Shown(entry) +
                         " is not a readable vCard: " + error.what());
   }
-  entry.bytes = std::make_shared<const std::string>(std::move(content.bytes));
+  found.bytes = std::move(content.bytes);
   entry.state = content.state;
-  return CachedCard{entry.state.identity, entry.bytes, before, 0};
 }
 
 // A name listed in the folder, with the type of file the listing gives
@@ -558,22 +560,18 @@ struct Listed {
   unsigned char type = DT_UNKNOWN;
 };
 
-// Looks at the card file `listed` of the folder, open as the descriptor
-// `dir`. The card comes from `kept` when what is kept there is known to
-// match the file; otherwise the file is read.
-void LookAt(const FolderState& state, int dir, const Listed& listed,
-            const std::unordered_map<std::string, CachedCard>& kept, Found& found) {
-  const std::string& name = listed.name;
-  found.entry = std::make_shared<Entry>();
-  Entry& entry = *found.entry;
-  entry.fileName = name;
-  found.keptKey = name;
-  if (listed.type == DT_REG) {
+// Looks at the entry's card file, listed as of `type`, in the folder open
+// as the descriptor `dir`. The card comes from `kept` when what is kept there
+// is known to match the file; otherwise the file is read into `found`.
+void LookAt(const FolderState& state, int dir, unsigned char type,
+            const std::unordered_map<std::string, CachedCard>& kept, Entry& entry, Found& found) {
+  const std::string& name = entry.fileName;
+  if (type == DT_REG) {
     // A plain file of which no card is kept is read at once: reading tells
     // its state, and a look at the file first would only cost a call.
     const auto known = kept.find(name);
     if (known == kept.end() || !known->second.bytes) {
-      found.read = ReadCard(state, dir, entry);
+      ReadCard(state, dir, entry, found);
       return;
     }
   }
@@ -593,7 +591,6 @@ void LookAt(const FolderState& state, int dir, const Listed& listed,
                           ", outside the contacts folder");
     }
     entry.linkTarget = target;
-    found.keptKey = state.CacheKey(entry);
     fileState = StatFile(target);
     if (!fileState) {
       throw ContactsError("Cannot read contact card " + state.Shown(entry) + ": " +
@@ -606,7 +603,7 @@ void LookAt(const FolderState& state, int dir, const Listed& listed,
   if (!S_ISREG(fileState->mode)) {
     throw ContactsError("Contact card " + state.Shown(entry) + " is not a regular file");
   }
-  const auto known = kept.find(found.keptKey);
+  const auto known = entry.linkTarget.empty() ? kept.find(name) : kept.find(state.CacheKey(entry));
   if (known != kept.end()) {
     const CachedCard& cached = known->second;
     if (cached.bytes && cached.identity == fileState->identity &&
@@ -616,7 +613,7 @@ void LookAt(const FolderState& state, int dir, const Listed& listed,
       return;
     }
   }
-  found.read = ReadCard(state, dir, entry);
+  ReadCard(state, dir, entry, found);
 }
 
 }  // namespace
@@ -689,28 +686,36 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
   std::unordered_map<std::string, CachedCard>& kept = state->CachedCards();
   const std::uint64_t opening = ++cache_->opens;
   state->entries.reserve(names.size());
+  for (Listed& listed : names) {
+    state->entries.push_back(std::make_shared<Entry>());
+    state->entries.back()->fileName = std::move(listed.name);
+  }
   kept.reserve(names.size());
   std::vector<Found> found(names.size());
   ForEachIndexInParallel(names.size(), [&](std::size_t i) {
     try {
-      LookAt(*state, state->handle->get(), names[i], kept, found[i]);
+      LookAt(*state, state->handle->get(), names[i].type, kept, *state->entries[i], found[i]);
     } catch (...) {
       found[i].error = std::current_exception();
     }
   });
   // In listing order, so that the first card that cannot be read is the one
   // named, as when the cards are read one after another.
-  for (Found& card : found) {
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    Found& card = found[i];
     if (card.error) {
       std::rethrow_exception(card.error);
     }
-    CachedCard& cached = kept[card.keptKey];
-    if (card.read) {
-      cached = std::move(*card.read);
+    Entry& entry = *state->entries[i];
+    CachedCard& cached =
+        entry.linkTarget.empty() ? kept[entry.fileName] : kept[state->CacheKey(entry)];
+    if (card.readNs >= 0) {
+      entry.bytes = Kept(card.bytes);
+      std::string().swap(card.bytes);
+      cached = CachedCard{entry.state.identity, entry.bytes, card.readNs, 0};
       ++cache_->parsed;
     }
     cached.lastOpen = opening;
-    state->entries.push_back(std::move(card.entry));
   }
   // Forget the cards of files that are gone.
   std::erase_if(kept, [&](const auto& item) { return item.second.lastOpen != opening; });
