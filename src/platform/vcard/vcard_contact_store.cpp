@@ -14,6 +14,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -22,7 +23,7 @@
 #include <vector>
 
 #include "platform/contact_filter.h"
-#include "platform/vcard/parallel_reads.h"
+#include "platform/vcard/in_parallel.h"
 #include "platform/vcard/vcard_card.h"
 #include "platform/vcard/vcard_files.h"
 #include "platform/vcard/vcard_mapping.h"
@@ -172,10 +173,27 @@ struct FolderState {
   Index& IndexOf(ContactProperty property) {
     std::unique_ptr<Index>& index = indexes[static_cast<size_t>(property)];
     if (!index) {
-      index = std::make_unique<Index>();
-      for (const auto& entry : entries) {
-        File(*index, IndexKey(*CardOf(*entry), property), *entry);
+      // Parsing every card is nearly all of the work, and each card is
+      // parsed on its own, so they are parsed side by side.
+      std::vector<std::string> keys(entries.size());
+      std::mutex failing;
+      std::exception_ptr failure;
+      ForEachIndexInParallel(entries.size(), [&](std::size_t i) {
+        try {
+          keys[i] = IndexKey(*CardOf(*entries[i]), property);
+        } catch (...) {
+          const std::lock_guard lock(failing);
+          failure = failure ? failure : std::current_exception();
+        }
+      });
+      if (failure) {
+        std::rethrow_exception(failure);
       }
+      auto built = std::make_unique<Index>();
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        File(*built, keys[i], *entries[i]);
+      }
+      index = std::move(built);
     }
     return *index;
   }

@@ -1,4 +1,4 @@
-#include "platform/vcard/parallel_reads.h"
+#include "platform/vcard/in_parallel.h"
 
 #include <algorithm>
 #include <atomic>

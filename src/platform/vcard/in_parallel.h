@@ -7,8 +7,8 @@ namespace twinbook::vcard {
 
 // Calls `work(i)` once for every i below `count`, spread over this thread and
 // up to three more (one per further core), and returns when every call has
-// returned. Reading thousands of small files is mostly system calls, which
-// run side by side on as many cores as there are.
+// returned. For work on thousands of cards, each on its own: reading their
+// files (mostly system calls) or parsing them.
 //
 // `work` must not throw and must be safe to call from several threads at
 // once. Without a second core, or when no thread can be started, every call
