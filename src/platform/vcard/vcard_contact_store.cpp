@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -146,7 +147,14 @@ struct FolderState {
   // The folder itself: a file is found relative to it far faster than from
   // the root, and stays found in it when the folder is renamed meanwhile.
   std::unique_ptr<FolderHandle> handle;
-  std::vector<std::shared_ptr<Entry>> entries;  // in listing order: by file name bytes
+  // The folder's entries, in listing order (by file name bytes) as
+  // Listing() gives them. A card saved new waits in `added`, and one removed
+  // is marked deleted, until the order is next needed: put in place at
+  // once, each of thousands of new cards would move a list of a hundred
+  // thousand.
+  std::vector<std::shared_ptr<Entry>> entries;
+  std::unordered_map<std::string_view, std::shared_ptr<Entry>> added;  // by file name
+  bool removedSome = false;
   std::array<std::unique_ptr<Index>, kPropertyCount> indexes;  // built on first use
   std::shared_ptr<CardCache> cache;
   std::mt19937_64 random{std::random_device{}()};
@@ -175,12 +183,13 @@ struct FolderState {
     if (!index) {
       // Parsing every card is nearly all of the work, and each card is
       // parsed on its own, so they are parsed side by side.
-      std::vector<std::string> keys(entries.size());
+      const std::vector<std::shared_ptr<Entry>>& listing = Listing();
+      std::vector<std::string> keys(listing.size());
       std::mutex failing;
       std::exception_ptr failure;
-      ForEachIndexInParallel(entries.size(), [&](std::size_t i) {
+      ForEachIndexInParallel(listing.size(), [&](std::size_t i) {
         try {
-          keys[i] = IndexKey(*CardOf(*entries[i]), property);
+          keys[i] = IndexKey(*CardOf(*listing[i]), property);
         } catch (...) {
           const std::lock_guard lock(failing);
           failure = failure ? failure : std::current_exception();
@@ -190,8 +199,8 @@ struct FolderState {
         std::rethrow_exception(failure);
       }
       auto built = std::make_unique<Index>();
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        File(*built, keys[i], *entries[i]);
+      for (std::size_t i = 0; i < listing.size(); ++i) {
+        File(*built, keys[i], *listing[i]);
       }
       index = std::move(built);
     }
@@ -224,21 +233,48 @@ struct FolderState {
     }
   }
 
-  std::vector<std::shared_ptr<Entry>>::iterator Position(const std::string& fileName) {
-    return std::lower_bound(entries.begin(), entries.end(), fileName,
-                            [](const std::shared_ptr<Entry>& e, const std::string& name) {
-                              return e->fileName < name;
-                            });
+  const std::vector<std::shared_ptr<Entry>>& Listing() {
+    if (!added.empty() || removedSome) {
+      std::erase_if(entries, [](const std::shared_ptr<Entry>& e) { return e->deleted; });
+      const auto listed = static_cast<std::ptrdiff_t>(entries.size());
+      for (auto& [name, entry] : added) {
+        entries.push_back(std::move(entry));
+      }
+      const auto byName = [](const std::shared_ptr<Entry>& a, const std::shared_ptr<Entry>& b) {
+        return a->fileName < b->fileName;
+      };
+      std::sort(entries.begin() + listed, entries.end(), byName);
+      std::inplace_merge(entries.begin(), entries.begin() + listed, entries.end(), byName);
+      added.clear();
+      removedSome = false;
+    }
+    return entries;
+  }
+
+  // The listed entry of this name, deleted or not; entries.end() for none.
+  // Among the listed entries a name is never taken twice: a card saved new
+  // under the name of a deleted one waits in `added`.
+  std::vector<std::shared_ptr<Entry>>::iterator Listed(std::string_view fileName) {
+    const auto it = std::lower_bound(
+        entries.begin(), entries.end(), fileName,
+        [](const std::shared_ptr<Entry>& e, std::string_view name) { return e->fileName < name; });
+    return it != entries.end() && (*it)->fileName == fileName ? it : entries.end();
   }
 
   bool HasFile(const std::string& fileName) {
-    const auto it = Position(fileName);
-    return it != entries.end() && (*it)->fileName == fileName;
+    const auto it = Listed(fileName);
+    return added.contains(fileName) || (it != entries.end() && !(*it)->deleted);
+  }
+
+  // The entry itself, as the items hold it.
+  std::shared_ptr<Entry> Shared(const Entry& entry) {
+    const auto it = added.find(entry.fileName);
+    return it != added.end() && it->second.get() == &entry ? it->second : *Listed(entry.fileName);
   }
 
   // `card`: the one the entry's bytes hold.
   void Insert(const std::shared_ptr<Entry>& entry, const Card& card) {
-    entries.insert(Position(entry->fileName), entry);
+    added.emplace(entry->fileName, entry);
     ForEachIndex([&](Index& index, ContactProperty p) { File(index, IndexKey(card, p), *entry); });
     Remember(*entry);
   }
@@ -269,9 +305,11 @@ struct FolderState {
       Unfile(index, IndexKey(*card, p), entry);
     });
     CachedCards().erase(CacheKey(entry));
-    const auto it = Position(entry.fileName);
-    if (it != entries.end() && it->get() == &entry) {
-      entries.erase(it);
+    if (const auto it = added.find(entry.fileName);
+        it != added.end() && it->second.get() == &entry) {
+      added.erase(it);
+    } else {
+      removedSome = true;
     }
     entry.deleted = true;
   }
@@ -445,7 +483,7 @@ class VCardFolder : public ContactsFolder {
  public:
   explicit VCardFolder(std::shared_ptr<FolderState> state) : state_(std::move(state)) {}
 
-  int Count() override { return static_cast<int>(state_->entries.size()); }
+  int Count() override { return static_cast<int>(state_->Listing().size()); }
 
   std::unique_ptr<ContactItem> Item(int position) override {
     if (position < 1 || position > Count()) {
@@ -453,7 +491,7 @@ class VCardFolder : public ContactsFolder {
                               std::to_string(position) + " (it holds " + std::to_string(Count()) +
                               ")");
     }
-    return std::make_unique<VCardItem>(state_, state_->entries[position - 1]);
+    return std::make_unique<VCardItem>(state_, state_->Listing()[position - 1]);
   }
 
   std::unique_ptr<ContactItem> Find(const std::string& filter) override {
@@ -490,7 +528,7 @@ class VCardFolder : public ContactsFolder {
     }
     const Entry* found = nullptr;
     if (!candidates) {
-      for (const auto& entry : state_->entries) {
+      for (const auto& entry : state_->Listing()) {
         if (matches(*entry)) {
           found = entry.get();
           break;
@@ -506,8 +544,7 @@ class VCardFolder : public ContactsFolder {
     if (!found) {
       return nullptr;
     }
-    return std::make_unique<VCardItem>(state_, *state_->Position(found->fileName),
-                                       std::move(foundCard));
+    return std::make_unique<VCardItem>(state_, state_->Shared(*found), std::move(foundCard));
   }
 
   std::unique_ptr<ContactItem> CreateItem() override { return std::make_unique<VCardItem>(state_); }
