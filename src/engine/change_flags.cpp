@@ -9,15 +9,18 @@
 namespace twinbook {
 
 bool ContactsMatch(const SyncObject& a, const SyncObject& b) {
-  return a.ContactName == b.ContactName && a.DCNumber == b.DCNumber && a.DCSpeed == b.DCSpeed &&
-         a.EmailAddress == b.EmailAddress && a.EmailSpeed == b.EmailSpeed &&
-         a.FaxNumber == b.FaxNumber && a.FaxSpeed == b.FaxSpeed && a.HomeNumber == b.HomeNumber &&
-         a.HomeSpeed == b.HomeSpeed && a.MobileNumber == b.MobileNumber &&
-         a.MobileSpeed == b.MobileSpeed && a.OtherNumber == b.OtherNumber &&
-         a.OtherSpeed == b.OtherSpeed && a.PagerNumber == b.PagerNumber &&
-         a.PagerSpeed == b.PagerSpeed && a.Work1Number == b.Work1Number &&
-         a.Work1Speed == b.Work1Speed && a.Work2Number == b.Work2Number &&
-         a.Work2Speed == b.Work2Speed;
+  return a.ContactName == b.ContactName && DetailsMatch(a, b);
+}
+
+bool DetailsMatch(const SyncObject& a, const SyncObject& b) {
+  return a.DCNumber == b.DCNumber && a.DCSpeed == b.DCSpeed && a.EmailAddress == b.EmailAddress &&
+         a.EmailSpeed == b.EmailSpeed && a.FaxNumber == b.FaxNumber && a.FaxSpeed == b.FaxSpeed &&
+         a.HomeNumber == b.HomeNumber && a.HomeSpeed == b.HomeSpeed &&
+         a.MobileNumber == b.MobileNumber && a.MobileSpeed == b.MobileSpeed &&
+         a.OtherNumber == b.OtherNumber && a.OtherSpeed == b.OtherSpeed &&
+         a.PagerNumber == b.PagerNumber && a.PagerSpeed == b.PagerSpeed &&
+         a.Work1Number == b.Work1Number && a.Work1Speed == b.Work1Speed &&
+         a.Work2Number == b.Work2Number && a.Work2Speed == b.Work2Speed;
 }
 
 void FlagDeletedItems(RunContext& context) {

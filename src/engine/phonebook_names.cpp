@@ -6,12 +6,8 @@
 namespace twinbook {
 
 bool PhoneBookRecordMatches(const SyncObject& phoneBook, const SyncObject& other) {
-  if (!SamePhoneBookName(phoneBook.ContactName, other.ContactName)) {
-    return false;
-  }
-  SyncObject sameName = phoneBook;
-  sameName.ContactName = other.ContactName;
-  return ContactsMatch(sameName, other);
+  return SamePhoneBookName(phoneBook.ContactName, other.ContactName) &&
+         DetailsMatch(phoneBook, other);
 }
 
 void CopyFromPhoneBook(SyncObject& destination, const SyncObject& phoneBook) {
