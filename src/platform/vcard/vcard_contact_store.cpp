@@ -254,7 +254,7 @@ struct FolderState {
   // The listed entry of this name, deleted or not; entries.end() for none.
   // Among the listed entries a name is never taken twice: a card saved new
   // under the name of a deleted one waits in `added`.
-  std::vector<std::shared_ptr<Entry>>::iterator Listed(std::string_view fileName) {
+  std::vector<std::shared_ptr<Entry>>::iterator ListedEntry(std::string_view fileName) {
     const auto it = std::lower_bound(
         entries.begin(), entries.end(), fileName,
         [](const std::shared_ptr<Entry>& e, std::string_view name) { return e->fileName < name; });
@@ -262,14 +262,15 @@ struct FolderState {
   }
 
   bool HasFile(const std::string& fileName) {
-    const auto it = Listed(fileName);
+    const auto it = ListedEntry(fileName);
     return added.contains(fileName) || (it != entries.end() && !(*it)->deleted);
   }
 
   // The entry itself, as the items hold it.
   std::shared_ptr<Entry> Shared(const Entry& entry) {
     const auto it = added.find(entry.fileName);
-    return it != added.end() && it->second.get() == &entry ? it->second : *Listed(entry.fileName);
+    return it != added.end() && it->second.get() == &entry ? it->second
+                                                           : *ListedEntry(entry.fileName);
   }
 
   // `card`: the one the entry's bytes hold.
