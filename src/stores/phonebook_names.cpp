@@ -10,7 +10,7 @@ bool IsContinuationByte(char c) {
 
 }  // namespace
 
-std::size_t CharacterCount(const std::string& text) {
+std::size_t CharacterCount(std::string_view text) {
   std::size_t count = 0;
   for (char c : text) {
     if (!IsContinuationByte(c)) {
@@ -30,7 +30,7 @@ std::string PhoneBookName(const std::string& name) {
   return name;
 }
 
-bool SamePhoneBookName(const std::string& phoneBookName, const std::string& name) {
+bool SamePhoneBookName(std::string_view phoneBookName, std::string_view name) {
   if (phoneBookName == name) {
     return true;
   }

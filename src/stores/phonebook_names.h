@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace twinbook {
 
@@ -13,7 +14,7 @@ inline constexpr std::size_t kPhoneBookNameLength = 22;
 
 // The number of UTF-8 characters of `text` (the bytes that do not continue
 // a character).
-std::size_t CharacterCount(const std::string& text);
+std::size_t CharacterCount(std::string_view text);
 
 // The name as a new PhoneBook row holds it: its first kPhoneBookNameLength
 // characters (UTF-8 characters, never a part of one), all of it when shorter.
@@ -22,6 +23,6 @@ std::string PhoneBookName(const std::string& name);
 // True when `phoneBookName` is `name`, or is exactly the first
 // kPhoneBookNameLength characters of the longer `name` (counted in bytes or in
 // UTF-8 characters, whichever way the row was cut).
-bool SamePhoneBookName(const std::string& phoneBookName, const std::string& name);
+bool SamePhoneBookName(std::string_view phoneBookName, std::string_view name);
 
 }  // namespace twinbook
