@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -80,7 +81,7 @@ class SlotPool {
     return it == others_.end() ? 0 : it->second;
   }
 
-  void Use(const std::string& text) {
+  void Use(std::string_view text) {
     if (text.empty()) {
       return;
     }
@@ -91,10 +92,10 @@ class SlotPool {
       ++numbered_[slot];
       return;
     }
-    ++others_[text];
+    ++others_[std::string(text)];
   }
 
-  void Release(const std::string& text) {
+  void Release(std::string_view text) {
     const long long slot = SlotNumber(text);
     if (slot > 0 && slot < kCountedInArray) {
       if (static_cast<size_t>(slot) >= numbered_.size() || numbered_[slot] == 0 ||
@@ -102,7 +103,7 @@ class SlotPool {
         return;
       }
     } else {
-      auto it = others_.find(text);
+      auto it = others_.find(std::string(text));
       if (it == others_.end() || --it->second > 0) {
         return;
       }
@@ -116,7 +117,7 @@ class SlotPool {
 
   // The number a slot text stands for when it is the plain decimal form that
   // LowestFree hands out, else 0.
-  static long long SlotNumber(const std::string& text) {
+  static long long SlotNumber(std::string_view text) {
     if (text.empty() || text.size() > 15 || text[0] == '0') {
       return 0;
     }
