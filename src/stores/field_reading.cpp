@@ -95,10 +95,11 @@ std::string RowReader::Text(const std::string& column) const {
 }
 
 std::string RowReader::TextOrEmpty(const std::string& column) const {
-  if (IsNull(table_.Field(column))) {
+  FieldValue value = table_.Field(column);
+  if (IsNull(value)) {
     return "";
   }
-  return Text(column);
+  return FieldText(std::move(value));
 }
 
 std::string FieldText(FieldValue value) {
