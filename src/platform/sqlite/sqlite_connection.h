@@ -48,7 +48,8 @@ class RowLookups;         // sqlite_row_lookup.h
 
 // One open database file: the connection, its settings and the statements
 // shared by every cursor on it. Cursors hold it by shared_ptr, so it lives as
-// long as the last of them.
+// long as the last of them. It must not be used by two threads at once:
+// SQLite is told so, and does not lock it around every call.
 class SqliteConnection {
  public:
   // Opens the existing file at `path` for reading and writing; never creates
