@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -19,6 +21,9 @@ constexpr unsigned kMostThreads = 4;
 
 void ForEachIndexInParallel(std::size_t count, const std::function<void(std::size_t)>& work) {
   std::atomic<std::size_t> next{0};
+  std::mutex failing;
+  std::size_t failedAt = count;
+  std::exception_ptr failure;
   const auto takeRuns = [&] {
     for (;;) {
       const std::size_t first = next.fetch_add(kRun);
@@ -26,7 +31,15 @@ void ForEachIndexInParallel(std::size_t count, const std::function<void(std::siz
         return;
       }
       for (std::size_t i = first; i < std::min(count, first + kRun); ++i) {
-        work(i);
+        try {
+          work(i);
+        } catch (...) {
+          const std::lock_guard lock(failing);
+          if (i < failedAt) {
+            failedAt = i;
+            failure = std::current_exception();
+          }
+        }
       }
     }
   };
@@ -42,6 +55,12 @@ void ForEachIndexInParallel(std::size_t count, const std::function<void(std::siz
     }
   }
   takeRuns();
-}  // the helpers are joined here
+  for (std::jthread& helper : helpers) {
+    helper.join();
+  }
+  if (failure) {
+    std::rethrow_exception(failure);
+  }
+}
 
 }  // namespace twinbook::vcard

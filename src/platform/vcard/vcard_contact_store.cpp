@@ -12,9 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -185,19 +183,9 @@ struct FolderState {
       // parsed on its own, so they are parsed side by side.
       const std::vector<std::shared_ptr<Entry>>& listing = Listing();
       std::vector<std::string> keys(listing.size());
-      std::mutex failing;
-      std::exception_ptr failure;
       ForEachIndexInParallel(listing.size(), [&](std::size_t i) {
-        try {
-          keys[i] = IndexKey(*CardOf(*listing[i]), property);
-        } catch (...) {
-          const std::lock_guard lock(failing);
-          failure = failure ? failure : std::current_exception();
-        }
+        keys[i] = IndexKey(*CardOf(*listing[i]), property);
       });
-      if (failure) {
-        std::rethrow_exception(failure);
-      }
       auto built = std::make_unique<Index>();
       for (std::size_t i = 0; i < listing.size(); ++i) {
         File(*built, keys[i], *listing[i]);
@@ -580,9 +568,9 @@ std::string LinkText(const std::string& path) {
 }
 
 // What looking at one listed card file found, besides what went into its
-// entry: the bytes read, or the error that ends the opening. Several files
-// are looked at side by side, so the map of kept cards is only read then;
-// the opening records what was read afterwards, in listing order.
+// entry: the bytes read. Several files are looked at side by side, so the
+// map of kept cards is only read then; the opening records what was read
+// afterwards, in listing order.
 //
 // The bytes are copied into the entry then too: memory that a thread
 // allocates stays in that thread's pool, where what this thread frees (the
@@ -590,7 +578,6 @@ std::string LinkText(const std::string& path) {
 struct Found {
   std::string bytes;
   std::int64_t readNs = -1;  // when the file was read; -1: the kept card matched
-  std::exception_ptr error;
 };
 
 // Reads the entry's file, known to parse, into `found`.
@@ -748,20 +735,13 @@ std::unique_ptr<ContactsFolder> VCardContactStore::OpenFolder(const std::string&
   }
   kept.reserve(names.size());
   std::vector<Found> found(names.size());
+  // The first card in listing order that cannot be read is the one named,
+  // as when the cards are read one after another.
   ForEachIndexInParallel(names.size(), [&](std::size_t i) {
-    try {
-      LookAt(*state, state->handle->get(), names[i].type, kept, *state->entries[i], found[i]);
-    } catch (...) {
-      found[i].error = std::current_exception();
-    }
+    LookAt(*state, state->handle->get(), names[i].type, kept, *state->entries[i], found[i]);
   });
-  // In listing order, so that the first card that cannot be read is the one
-  // named, as when the cards are read one after another.
   for (std::size_t i = 0; i < found.size(); ++i) {
     Found& card = found[i];
-    if (card.error) {
-      std::rethrow_exception(card.error);
-    }
     Entry& entry = *state->entries[i];
     CachedCard& cached =
         entry.linkTarget.empty() ? kept[entry.fileName] : kept[state->CacheKey(entry)];
