@@ -4,7 +4,7 @@
 //
 //   bench_run_once make <contacts per side> first|unchanged <folder> [no-index]
 //   bench_run_once run <folder>
-//   bench_run_once rerun <folder>
+//   bench_run_once rerun <folder> [times]
 //   bench_run_once read <folder>
 //
 // "make" writes the stores into <folder>/Data (which must not exist), with
@@ -12,13 +12,15 @@
 // "run" copies them to <folder>/Run-<n> and makes one run over the copy,
 // printing how long each phase took; "rerun" runs again over the last copy,
 // with no copying for a profiler to see (after an unchanged run, or after a
-// first run for an unchanged run over what it wrote); "read" reads everything of
-// <folder>/Data once, as a run has to at the least. The copies are left for the caller to
-// remove: removing thousands of files just before a measured run would
-// slow down the file system under it.
+// first run for an unchanged run over what it wrote), `times` times over in
+// one process: the later runs find the process grown, as the benchmark's do; "read" reads
+// everything of <folder>/Data once, as a run has to at the least. The copies are left for the
+// caller to remove: removing thousands of files just before a measured run would slow down the file
+// system under it.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -52,7 +54,8 @@ int main(int argc, char** argv) {
       std::cout << "read " << bytes << " bytes in " << ms << " ms\n";
       return 0;
     }
-    if ((command == "run" || command == "rerun") && argc == 3) {
+    if ((command == "run" && argc == 3) || (command == "rerun" && (argc == 3 || argc == 4))) {
+      const int times = argc == 4 ? std::max(1, std::atoi(argv[3])) : 1;
       const fs::path folder = argv[2];
       fs::path copy;
       for (int n = 1;; ++n) {
@@ -68,16 +71,18 @@ int main(int argc, char** argv) {
         ::sync();
         twinbook::bench::WaitUntilCardsSettle();
       }
-      twinbook::bench::WholeRun run(copy);
-      const auto start = std::chrono::steady_clock::now();
-      run.Run();
-      const double ms =
-          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-              .count();
-      std::cout << "run over " << copy.string() << ": " << ms << " ms\n";
-      for (const twinbook::PhaseInfo& phase : twinbook::kPhases) {
-        std::cout << "  " << phase.startLabel << ": "
-                  << run.view.phaseSeconds[static_cast<size_t>(phase.phase)] * 1000 << " ms\n";
+      for (int time = 0; time < times; ++time) {
+        twinbook::bench::WholeRun run(copy);
+        const auto start = std::chrono::steady_clock::now();
+        run.Run();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        std::cout << "run over " << copy.string() << ": " << ms << " ms\n";
+        for (const twinbook::PhaseInfo& phase : twinbook::kPhases) {
+          std::cout << "  " << phase.startLabel << ": "
+                    << run.view.phaseSeconds[static_cast<size_t>(phase.phase)] * 1000 << " ms\n";
+        }
       }
       return 0;
     }
@@ -87,7 +92,8 @@ int main(int argc, char** argv) {
   }
   std::cerr << "usage: bench_run_once make <contacts per side> first|unchanged <folder> "
                "[no-index]\n"
-               "       bench_run_once run|rerun <folder>\n"
+               "       bench_run_once run <folder>\n"
+               "       bench_run_once rerun <folder> [times]\n"
                "       bench_run_once read <folder>\n";
   return 2;
 }
