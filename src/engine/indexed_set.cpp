@@ -4,18 +4,24 @@
 
 namespace twinbook {
 
-IndexedSet::IndexedSet(SyncSet& set) : set_(set) {
-  filings_.reserve(static_cast<size_t>(set.Count()) + set.Count() / 4 + 16);
-  filingOf_.reserve(static_cast<size_t>(set.Count()));
+IndexedSet::IndexedSet(SyncSet& set) : set_(set) {}
+
+void IndexedSet::Build() const {
+  if (built_) {
+    return;
+  }
+  built_ = true;
+  filings_.reserve(static_cast<size_t>(set_.Count()) + set_.Count() / 4 + 16);
+  filingOf_.reserve(static_cast<size_t>(set_.Count()));
   Rehash(filings_.capacity());
   int position = 1;
-  for (const SyncObject& record : set) {
+  for (const SyncObject& record : set_) {
     File(record.ContactID, position);
     ++position;
   }
 }
 
-void IndexedSet::Rehash(std::size_t atLeast) {
+void IndexedSet::Rehash(std::size_t atLeast) const {
   std::size_t size = 16;
   while (size < atLeast) {
     size *= 2;
@@ -28,7 +34,7 @@ void IndexedSet::Rehash(std::size_t atLeast) {
   }
 }
 
-void IndexedSet::File(std::string_view id, int position) {
+void IndexedSet::File(std::string_view id, int position) const {
   const std::size_t hash = Hash(id);
   if (filingOf_.size() < static_cast<size_t>(position)) {
     filingOf_.resize(static_cast<size_t>(position), -1);
@@ -45,6 +51,7 @@ void IndexedSet::File(std::string_view id, int position) {
 }
 
 int IndexedSet::FindContactID(std::string_view id) const {
+  Build();
   const std::size_t hash = Hash(id);
   int last = 0;
   for (int i = buckets_[hash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
@@ -57,12 +64,14 @@ int IndexedSet::FindContactID(std::string_view id) const {
 }
 
 SyncObject& IndexedSet::CloneNew(const SyncObject& source) {
+  Build();
   SyncObject& clone = set_.CloneNew(source);
   File(clone.ContactID, set_.Count());
   return clone;
 }
 
 void IndexedSet::SetContactID(int position, std::string_view id) {
+  Build();
   SyncObject& record = set_.Item(position);
   if (record.ContactID == id) {
     return;

@@ -19,8 +19,11 @@ namespace twinbook {
 // positions never shift under it; copying a record's data over its own
 // counterpart (same ID) leaves it valid too.
 //
-// Every phase builds its own, so it is cheap to build: a hash table of
-// positions in two arrays, no allocation per record. Each filing holds a
+// Every phase makes its own, so it is cheap to build: a hash table of
+// positions in two arrays, no allocation per record. It is built at the
+// first call that needs it, not when made: a phase that finds nothing to
+// look up (an unchanged run flags no record new or modified) reads none of
+// the records for it. Each filing holds a
 // copy of its ID (in place, for any ID of up to 15 bytes), so that a lookup
 // never reads the records: over tens of thousands of them, each record read
 // is a miss of the processor's caches.
@@ -55,15 +58,20 @@ class IndexedSet {
   };
 
   static std::size_t Hash(std::string_view id) { return std::hash<std::string_view>{}(id); }
-  void File(std::string_view id, int position);
-  void Rehash(std::size_t buckets);
+  // Files every record of the set, once.
+  void Build() const;
+  void File(std::string_view id, int position) const;
+  void Rehash(std::size_t buckets) const;
 
   SyncSet& set_;
-  std::vector<Filing> filings_;
-  std::vector<int> buckets_;  // the first filing of each bucket; -1 for none
+  // Filled by the first lookup or change, hence mutable: a lookup changes
+  // nothing a caller can see.
+  mutable bool built_ = false;
+  mutable std::vector<Filing> filings_;
+  mutable std::vector<int> buckets_;  // the first filing of each bucket; -1 for none
   // The live filing of each position (at [position - 1]): a first run gives
   // thousands of records an ID, all of them filed under "" until then.
-  std::vector<int> filingOf_;
+  mutable std::vector<int> filingOf_;
 };
 
 }  // namespace twinbook
