@@ -1,6 +1,7 @@
 #include "engine/indexed_set.h"
 
 #include <algorithm>
+#include <array>
 
 namespace twinbook {
 
@@ -14,10 +15,19 @@ void IndexedSet::Build() const {
   filings_.reserve(static_cast<size_t>(set_.Count()) + set_.Count() / 4 + 16);
   filingOf_.reserve(static_cast<size_t>(set_.Count()));
   Rehash(filings_.capacity());
-  int position = 1;
-  for (const SyncObject& record : set_) {
-    File(record.ContactID, position);
-    ++position;
+  // A group at a time: each filing's bucket is a miss of the caches over a
+  // large set, and fetching a group's buckets together overlaps the waits.
+  std::array<std::size_t, kGroup> hashes{};
+  const int count = set_.Count();
+  for (int first = 1; first <= count; first += static_cast<int>(kGroup)) {
+    const int size = std::min(static_cast<int>(kGroup), count - first + 1);
+    for (int i = 0; i < size; ++i) {
+      hashes[i] = Hash(set_.Item(first + i).ContactID);
+      __builtin_prefetch(&buckets_[hashes[i] & (buckets_.size() - 1)], 1);
+    }
+    for (int i = 0; i < size; ++i) {
+      File(set_.Item(first + i).ContactID, hashes[i], first + i);
+    }
   }
 }
 
@@ -34,8 +44,7 @@ void IndexedSet::Rehash(std::size_t atLeast) const {
   }
 }
 
-void IndexedSet::File(std::string_view id, int position) const {
-  const std::size_t hash = Hash(id);
+void IndexedSet::File(std::string_view id, std::size_t hash, int position) const {
   if (filingOf_.size() < static_cast<size_t>(position)) {
     filingOf_.resize(static_cast<size_t>(position), -1);
   }
@@ -53,8 +62,35 @@ void IndexedSet::File(std::string_view id, int position) const {
 int IndexedSet::FindContactID(std::string_view id) const {
   Build();
   const std::size_t hash = Hash(id);
+  return LastFiled(buckets_[hash & (buckets_.size() - 1)], hash, id);
+}
+
+void IndexedSet::FindContactIDs(std::span<const std::string_view> ids,
+                                std::span<int> positions) const {
+  Build();
+  std::array<std::size_t, kGroup> hashes{};
+  std::array<int, kGroup> heads{};
+  for (std::size_t first = 0; first < ids.size(); first += kGroup) {
+    const std::size_t size = std::min(kGroup, ids.size() - first);
+    for (std::size_t i = 0; i < size; ++i) {
+      hashes[i] = Hash(ids[first + i]);
+      __builtin_prefetch(&buckets_[hashes[i] & (buckets_.size() - 1)]);
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+      heads[i] = buckets_[hashes[i] & (buckets_.size() - 1)];
+      if (heads[i] >= 0) {
+        __builtin_prefetch(&filings_[static_cast<std::size_t>(heads[i])]);
+      }
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+      positions[first + i] = LastFiled(heads[i], hashes[i], ids[first + i]);
+    }
+  }
+}
+
+int IndexedSet::LastFiled(int head, std::size_t hash, std::string_view id) const {
   int last = 0;
-  for (int i = buckets_[hash & (buckets_.size() - 1)]; i >= 0; i = filings_[i].next) {
+  for (int i = head; i >= 0; i = filings_[i].next) {
     const Filing& filing = filings_[i];
     if (filing.hash == hash && filing.position > last && filing.id == id) {
       last = filing.position;
@@ -66,7 +102,7 @@ int IndexedSet::FindContactID(std::string_view id) const {
 SyncObject& IndexedSet::CloneNew(const SyncObject& source) {
   Build();
   SyncObject& clone = set_.CloneNew(source);
-  File(clone.ContactID, set_.Count());
+  File(clone.ContactID, Hash(clone.ContactID), set_.Count());
   return clone;
 }
 
@@ -78,7 +114,7 @@ void IndexedSet::SetContactID(int position, std::string_view id) {
   }
   filings_[static_cast<size_t>(filingOf_[static_cast<size_t>(position - 1)])].position = 0;
   record.ContactID = id;
-  File(id, position);
+  File(id, Hash(id), position);
 }
 
 }  // namespace twinbook

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,10 @@ class IndexedSet {
   SyncObject& Item(int position) { return set_.Item(position); }
 
   int FindContactID(std::string_view id) const;
+  // FindContactID of each of `ids`, into `positions` (as many). Faster over
+  // many IDs than a call for each: over a large set every lookup waits for
+  // memory, and a group's lookups wait together.
+  void FindContactIDs(std::span<const std::string_view> ids, std::span<int> positions) const;
   bool HoldsContactID(std::string_view id) const { return FindContactID(id) != 0; }
 
   // SyncSet::CloneNew, keeping the index in step.
@@ -58,9 +63,15 @@ class IndexedSet {
   };
 
   static std::size_t Hash(std::string_view id) { return std::hash<std::string_view>{}(id); }
+  // Lookups and filings fetched from memory together.
+  static constexpr std::size_t kGroup = 16;
+
   // Files every record of the set, once.
   void Build() const;
-  void File(std::string_view id, int position) const;
+  // `hash`: Hash(id).
+  void File(std::string_view id, std::size_t hash, int position) const;
+  // The last position filed under `id` in the bucket chain from `head`; 0 for none.
+  int LastFiled(int head, std::size_t hash, std::string_view id) const;
   void Rehash(std::size_t buckets) const;
 
   SyncSet& set_;
