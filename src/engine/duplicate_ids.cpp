@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/indexed_set.h"
 #include "engine/phase_log.h"
 #include "engine/start_sync.h"
 
@@ -21,18 +22,34 @@ struct SharedID {
 
 // Every record whose non-empty ID an earlier record of the set carries,
 // paired with the first record carrying it.
-std::vector<SharedID> SharedIDs(const SyncSet& set) {
-  // Keyed by the records' own texts, which stay put while the map lives.
-  std::unordered_map<std::string_view, const SyncObject*> firstWithID;
-  firstWithID.reserve(static_cast<size_t>(set.Count()));
-  std::vector<SharedID> shared;
+std::vector<SharedID> SharedIDs(SyncSet& set) {
+  // Most sets carry no ID twice: the index's answer (the last record with
+  // the ID) is the record itself. Only the IDs that are not are kept here,
+  // keyed by their first record's own text. Records with no ID are not
+  // looked up: in a first run most cards have none, and each lookup of ""
+  // would walk all of them.
+  const IndexedSet index(set);
+  std::vector<std::string_view> ids;
+  std::vector<int> positions;
+  int position = 1;
   for (const SyncObject& record : set) {
-    if (record.ContactID.empty()) {
-      continue;
+    if (!record.ContactID.empty()) {
+      ids.push_back(record.ContactID.view());
+      positions.push_back(position);
     }
-    auto [it, isFirst] = firstWithID.try_emplace(record.ContactID.view(), &record);
-    if (!isFirst) {
+    ++position;
+  }
+  std::vector<int> last(ids.size());
+  index.FindContactIDs(ids, last);
+
+  std::unordered_map<std::string_view, const SyncObject*> firstWithID;
+  std::vector<SharedID> shared;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const SyncObject& record = set.Item(positions[i]);
+    if (const auto it = firstWithID.find(ids[i]); it != firstWithID.end()) {
       shared.push_back({it->second, &record});
+    } else if (last[i] != positions[i]) {
+      firstWithID.emplace(ids[i], &record);
     }
   }
   return shared;
@@ -46,7 +63,7 @@ std::string SharedIDSentence(const SharedID& shared) {
 }  // namespace
 
 bool ContactIDsAllowRun(RunContext& context) {
-  const RunState& state = context.state;
+  RunState& state = context.state;
   const std::vector<SharedID> outlookShared = SharedIDs(state.OutlookSet);
   const std::vector<SharedID> syncShared = SharedIDs(state.SyncDatabaseSet);
   if (outlookShared.empty() && syncShared.empty()) {
