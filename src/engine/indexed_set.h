@@ -16,18 +16,19 @@ namespace twinbook {
 //
 // FindContactID answers exactly as FindByContactID does (the last position,
 // 0 when none) as long as every change to an ID or to the set's membership
-// goes through this object. The deciding phases only ever append, so
-// positions never shift under it; copying a record's data over its own
-// counterpart (same ID) leaves it valid too.
+// after the first call goes through this object. The deciding phases only
+// ever append, so positions never shift under it; copying a record's data
+// over its own counterpart (same ID) leaves it valid too.
 //
 // Every phase makes its own, so it is cheap to build: a hash table of
 // positions in two arrays, no allocation per record. It is built at the
 // first call that needs it, not when made: a phase that finds nothing to
 // look up (an unchanged run flags no record new or modified) reads none of
-// the records for it. Each filing holds a
-// copy of its ID (in place, for any ID of up to 15 bytes), so that a lookup
-// never reads the records: over tens of thousands of them, each record read
-// is a miss of the processor's caches.
+// the records for it. Each filing holds a copy of its ID (in place, for any
+// ID of up to 15 bytes), so that a lookup never reads the records: over
+// tens of thousands of them, each record read is a miss of the processor's
+// caches. Every record without an ID is filed under "", so a lookup of ""
+// walks all of them: in a first run, most of the set.
 class IndexedSet {
  public:
   explicit IndexedSet(SyncSet& set);
