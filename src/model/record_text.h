@@ -17,6 +17,10 @@ namespace twinbook {
 // It reads as the text it holds, like a std::string_view of it, and takes
 // any text in assignment. Copies are deep. Like a string, it may hold any
 // bytes, NUL included; the empty text means "no value".
+//
+// A longer text may also borrow its bytes from a TextStore (see
+// text_store.h), which a set of records keeps for their texts. Such a text
+// never outlives its store: copying or moving it makes a text of its own.
 class RecordText {
  public:
   RecordText() noexcept { SetInlineSize(0); }
@@ -24,6 +28,8 @@ class RecordText {
   RecordText(const std::string& text) : RecordText(std::string_view(text)) {}
   RecordText(const char* text) : RecordText(std::string_view(text)) {}
   RecordText(const RecordText& other) { Assign(other.view()); }
+  // Moving a borrowed text copies it: only running out of memory, which
+  // ends the program here, could make that fail.
   RecordText(RecordText&& other) noexcept { TakeFrom(other); }
   ~RecordText() { Free(); }
 
@@ -84,10 +90,14 @@ class RecordText {
   friend std::string operator+(const RecordText& a, const char* b) { return a.str().append(b); }
 
  private:
+  friend class TextStore;
+
   static constexpr std::size_t kInline = 15;
   // The last byte tells the form: 15 minus the size for a text in place
-  // (so 0, a NUL, after a full 15 bytes), kHeap for one on the heap.
+  // (so 0, a NUL, after a full 15 bytes), kHeap for one on the heap that it
+  // owns, kBorrowed for one kept by a TextStore.
   static constexpr unsigned char kHeap = 0xFF;
+  static constexpr unsigned char kBorrowed = 0xFE;
 
   // On the heap, the first 8 bytes hold the pointer and the next 4 the size.
   char* HeapData() const noexcept {
@@ -101,7 +111,11 @@ class RecordText {
     return size;
   }
 
-  bool IsHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) == kHeap; }
+  // On the heap, owned or borrowed.
+  bool IsHeap() const noexcept { return static_cast<unsigned char>(bytes_[kInline]) >= kBorrowed; }
+  bool IsBorrowed() const noexcept {
+    return static_cast<unsigned char>(bytes_[kInline]) == kBorrowed;
+  }
   void SetInlineSize(std::size_t size) noexcept {
     bytes_[kInline] = static_cast<char>(kInline - size);
   }
@@ -117,17 +131,23 @@ class RecordText {
     }
     char* data = new char[text.size()];
     std::memcpy(data, text.data(), text.size());
-    const auto size = static_cast<std::uint32_t>(text.size());
+    Point(data, static_cast<std::uint32_t>(text.size()), kHeap);
+  }
+  void Point(const char* data, std::uint32_t size, unsigned char form) noexcept {
     std::memcpy(bytes_, &data, sizeof data);
     std::memcpy(bytes_ + sizeof(char*), &size, sizeof size);
-    bytes_[kInline] = static_cast<char>(kHeap);
+    bytes_[kInline] = static_cast<char>(form);
   }
   void Free() noexcept {
-    if (IsHeap()) {
+    if (static_cast<unsigned char>(bytes_[kInline]) == kHeap) {
       delete[] HeapData();
     }
   }
   void TakeFrom(RecordText& other) noexcept {
+    if (other.IsBorrowed()) {
+      Assign(other.view());
+      return;
+    }
     std::memcpy(bytes_, other.bytes_, sizeof bytes_);
     other.SetInlineSize(0);
   }

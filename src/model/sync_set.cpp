@@ -1,5 +1,6 @@
 #include "model/sync_set.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace twinbook {
@@ -28,6 +29,7 @@ void SyncSet::Remove(int position) {
   records_.erase(it);
   if (records_.empty()) {
     blocks_.clear();
+    texts_.Clear();
     usedInLastBlock_ = kBlockRecords;
   }
 }
@@ -46,12 +48,34 @@ SyncObject& SyncSet::Append() {
   return NewRecord();
 }
 
-SyncObject& SyncSet::CloneNew(const SyncObject& source) {
-  // Copy before appending: `source` may belong to this very set.
-  SyncObject copy = source;
-  copy.Flag = "N";
+SyncObject& SyncSet::Append(const SyncObject& source) {
+  static constexpr RecordText SyncObject::*kFields[] = {
+      &SyncObject::ContactID,    &SyncObject::ContactName,  &SyncObject::Work2Number,
+      &SyncObject::DCNumber,     &SyncObject::HomeNumber,   &SyncObject::Work1Number,
+      &SyncObject::MobileNumber, &SyncObject::FaxNumber,    &SyncObject::PagerNumber,
+      &SyncObject::OtherNumber,  &SyncObject::EmailAddress, &SyncObject::DCSpeed,
+      &SyncObject::EmailSpeed,   &SyncObject::FaxSpeed,     &SyncObject::HomeSpeed,
+      &SyncObject::PagerSpeed,   &SyncObject::OtherSpeed,   &SyncObject::MobileSpeed,
+      &SyncObject::Work1Speed,   &SyncObject::Work2Speed,   &SyncObject::Flag};
+  static_assert(sizeof kFields / sizeof kFields[0] * sizeof(RecordText) == sizeof(SyncObject));
+  // The one failure that is not running out of memory is found before the
+  // record is made. `source` may belong to this very set: neither its
+  // record nor its texts move as the set grows.
+  for (auto field : kFields) {
+    if ((source.*field).size() > UINT32_MAX) {
+      throw std::length_error("A text of a record is too long");
+    }
+  }
   SyncObject& record = NewRecord();
-  record = std::move(copy);
+  for (auto field : kFields) {
+    texts_.Keep((source.*field).view(), record.*field);
+  }
+  return record;
+}
+
+SyncObject& SyncSet::CloneNew(const SyncObject& source) {
+  SyncObject& record = Append(source);
+  record.Flag = "N";
   return record;
 }
 

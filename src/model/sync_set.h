@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/sync_object.h"
+#include "model/text_store.h"
 
 namespace twinbook {
 
@@ -37,9 +38,12 @@ class SyncSet {
   // Throws std::out_of_range naming the position when it is outside 1..Count().
   void Remove(int position);
 
-  // Appends a new, empty record and returns it. The importers build their
-  // records with this.
+  // Appends a new, empty record and returns it.
   SyncObject& Append();
+  // Appends a copy of every field of `source` and returns it. The importers
+  // add their records with this: the copy's longer texts are kept by the
+  // set (see TextStore).
+  SyncObject& Append(const SyncObject& source);
 
   // Appends a copy of the twenty data fields of `source` flagged "N" and
   // returns it; `source` and its Flag are left alone.
@@ -89,6 +93,10 @@ class SyncSet {
 
   // In position order. Each points into `blocks_`.
   std::vector<SyncObject*> records_;
+  // The longer texts of records made by Append(source) and CloneNew.
+  // Declared before the blocks so that it outlives the records borrowing
+  // from it; emptied with them.
+  TextStore texts_;
   // Records are made a block at a time: the run loads tens of thousands,
   // and one allocation each cost more than filling them. A removed record's
   // place stays unused until the set is emptied, which frees every block.

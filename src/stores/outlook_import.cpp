@@ -134,9 +134,7 @@ SyncObject& ImportOutlookData(SyncSet& set, const ContactItem& item, const std::
   record.EmailAddress = EmailOf(item);
   ApplySpeedTagText(record, item.Get(ContactProperty::User4));
   record.Flag = "";
-  SyncObject& appended = set.Append();
-  appended = std::move(record);
-  return appended;
+  return set.Append(record);
 }
 
 }  // namespace twinbook

@@ -35,9 +35,7 @@ SyncObject& ImportPhoneBookData(SyncSet& set, const RowReader& row) {
   row.WholeNumber("SpeedDial");
   PutNumber(record, row);
   record.Flag = "";
-  SyncObject& appended = set.Append();
-  appended = std::move(record);
-  return appended;
+  return set.Append(record);
 }
 
 void AddPhoneBookNumber(SyncSet& set, const RowReader& row, int position) {

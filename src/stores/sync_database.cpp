@@ -60,9 +60,7 @@ SyncObject& ImportSyncData(SyncSet& set, const RowReader& row) {
   record.EmailAddress = row.TextOrEmpty("Email");
   ApplySpeedTagText(record, row.Text("SpeedDial"));
   record.Flag = "";
-  SyncObject& appended = set.Append();
-  appended = std::move(record);
-  return appended;
+  return set.Append(record);
 }
 
 void LoadSyncRecords(RunContext& context) {

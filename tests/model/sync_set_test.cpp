@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace twinbook {
 namespace {
 
@@ -33,6 +36,43 @@ TEST(SyncSetTest, LookupsRemovalsAndPositions) {
   }
   ClearSet(set);
   EXPECT_EQ(set.Count(), 0);
+}
+
+// Records appended as copies, and clones, hold every text as given, however
+// long, also a clone of a record of the same set while the set grows; a
+// record copied or moved out of the set keeps its texts after the set is
+// emptied.
+TEST(SyncSetTest, CopiedRecordsKeepTheirTexts) {
+  const std::vector<std::string> texts = {"",
+                                          "fifteen bytes!!",
+                                          "sixteen bytes!!!",
+                                          std::string("nul\0inside a text", 18),
+                                          std::string(20000, 'x'),
+                                          std::string(1000, 'y')};
+  SyncSet set;
+  std::vector<SyncObject> given;
+  for (int i = 0; i < 300; ++i) {
+    SyncObject record;
+    record.ContactID = std::to_string(i);
+    record.ContactName = texts[static_cast<size_t>(i) % texts.size()] + std::to_string(i);
+    record.EmailAddress = texts[static_cast<size_t>(i + 1) % texts.size()];
+    record.Flag = "M";
+    given.push_back(record);
+    EXPECT_EQ(set.Append(record), record);
+  }
+  for (int i = 1; i <= 300; ++i) {
+    SyncObject expected = set.Item(i);
+    expected.Flag = "N";
+    EXPECT_EQ(set.CloneNew(set.Item(i)), expected);
+  }
+  for (int i = 1; i <= 300; ++i) {
+    EXPECT_EQ(set.Item(i), given[static_cast<size_t>(i - 1)]) << i;
+  }
+  SyncObject copied = set.Item(5);
+  SyncObject moved = std::move(set.Item(6));
+  ClearSet(set);
+  EXPECT_EQ(copied, given[4]);
+  EXPECT_EQ(moved, given[5]);
 }
 
 }  // namespace
