@@ -21,7 +21,8 @@ void TextStore::Keep(std::string_view text, RecordText& into) {
     large_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
     place = large_.back().get();
   } else {
-    if (kBlockBytes - usedInLastBlock_ < text.size()) {
+    // A store moved from has no blocks left, whatever it last used.
+    if (blocks_.empty() || kBlockBytes - usedInLastBlock_ < text.size()) {
       blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockBytes));
       usedInLastBlock_ = 0;
     }
