@@ -10,7 +10,7 @@ namespace twinbook {
 // blank or a letter case difference is a real difference everywhere. Each
 // is a RecordText: a run keeps three records for every contact.
 //
-// The fields are declared in the order the sets copy them (SyncSet::CloneNew).
+// The fields are declared in the order the sets copy them (SyncSet::Append).
 struct SyncObject {
   RecordText ContactID;
   RecordText ContactName;
