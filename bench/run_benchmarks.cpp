@@ -239,23 +239,12 @@ int main(int argc, char** argv) {
   using namespace twinbook::bench;
   std::vector<int> sizes = {1000, 10000, 30000};
   std::vector<char*> args;
-  bool interleavingChosen = false;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--with-100k") == 0) {
       sizes.push_back(100000);
     } else {
-      interleavingChosen |=
-          std::strncmp(argv[i], "--benchmark_enable_random_interleaving", 38) == 0;
       args.push_back(argv[i]);
     }
-  }
-  // The disk has slow spells lasting minutes. Run one after the other, all
-  // the repetitions of one size could fall in one, and the ratios between
-  // sizes would measure the spell; taken in a shuffled order, the
-  // repetitions of every size are spread over the whole benchmark alike.
-  char interleaving[] = "--benchmark_enable_random_interleaving=true";
-  if (!interleavingChosen) {
-    args.push_back(interleaving);
   }
   for (int contacts : sizes) {
     for (twinbook::bench::Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
