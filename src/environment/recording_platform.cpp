@@ -1,5 +1,6 @@
 #include "environment/recording_platform.h"
 
+#include <optional>
 #include <string>
 
 #include "environment/run_backup.h"
@@ -97,10 +98,31 @@ class RecordingItem : public WatchedItem {
       return;
     }
     const std::string name = Name();
-    backup_.BeforeCardWrite(name);
-    inner_->Save();
+    bool written = true;
+    if (const std::optional<std::string> keepAs = backup_.PlaceToKeep(name)) {
+      written = inner_->SaveKeepingOld(*keepAs);
+      if (written) {
+        backup_.CardKept(name);
+      }
+    } else {
+      inner_->Save();
+    }
     changed_ = false;
-    backup_.CardWritten(name, false);
+    if (written) {
+      backup_.CardWritten(name, false);
+    }
+  }
+
+  // Kept where the caller asks; the run's backup then gets a copy of its own.
+  bool SaveKeepingOld(const std::string& keepAs) override {
+    const std::string name = Name();
+    backup_.BeforeCardWrite(name);
+    const bool written = inner_->SaveKeepingOld(keepAs);
+    changed_ = false;
+    if (written) {
+      backup_.CardWritten(name, false);
+    }
+    return written;
   }
 
   void Delete() override {

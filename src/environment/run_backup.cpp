@@ -264,22 +264,33 @@ CardChange& RunBackup::Card(const std::string& name) {
   return cards_[it->second];
 }
 
-void RunBackup::BeforeCardWrite(const std::string& name) {
+std::optional<std::string> RunBackup::PlaceToKeep(const std::string& name) {
   if (folder_.empty()) {
     Start();
   }
-  CardChange& card = Card(name);
+  const CardChange& card = Card(name);
   if (card.copied || card.created) {
+    return std::nullopt;
+  }
+  return folder_ + "/" + kCardsFolder + "/" + name;
+}
+
+void RunBackup::CardKept(const std::string& name) {
+  Card(name).copied = true;
+}
+
+void RunBackup::BeforeCardWrite(const std::string& name) {
+  const std::optional<std::string> keepAs = PlaceToKeep(name);
+  if (!keepAs) {
     return;
   }
   try {
-    files_.Write(folder_ + "/" + kCardsFolder + "/" + name,
-                 files_.Read(contactsPath_ + "/" + name));
+    files_.Write(*keepAs, files_.Read(contactsPath_ + "/" + name));
   } catch (const std::exception& error) {
     throw FileError("Cannot make the backup of " + contactsPath_ + "/" + name + " in " + folder_ +
                     ": " + error.what());
   }
-  card.copied = true;
+  CardKept(name);
 }
 
 void RunBackup::CardWritten(const std::string& name, bool created) {

@@ -104,7 +104,14 @@ class RunBackup {
 
   // Called by the wrappers around the stores.
   void BeforeDatabaseWrite();
+  // Copies the card `name` into the backup unless it has been kept or made
+  // by this run already.
   void BeforeCardWrite(const std::string& name);
+  // Where the card `name` is to be kept before a save replaces it: nullopt
+  // when it has been kept or made by this run already. Starts the backup.
+  std::optional<std::string> PlaceToKeep(const std::string& name);
+  // The card `name` has been kept where PlaceToKeep said.
+  void CardKept(const std::string& name);
   void CardWritten(const std::string& name, bool created);
   void CardDeleted(const std::string& name, const std::string& deletedAs);
   const std::string& contactsPath() const { return contactsPath_; }

@@ -79,6 +79,16 @@ class ContactItem {
   // has been deleted, or when another program changed it since the folder
   // was opened (it is then left as the other program wrote it).
   virtual void Save() = 0;
+  // Save(), for an item already in the folder, keeping its file as it was
+  // under the path `keepAs` (a new name in a folder that exists) before the
+  // save replaces it. Where the file system allows, `keepAs` becomes a
+  // second name of the same file, which costs no copy: a save puts a new
+  // file in place of the old one, never writing into it, so the old one
+  // stays as it was. Otherwise `keepAs` is written as a copy. Returns
+  // whether the file was replaced (and so kept); false when the save wrote
+  // nothing. Throws ContactsError as Save() does, and naming `keepAs` when
+  // it cannot be made; the item's file is then left as it was.
+  virtual bool SaveKeepingOld(const std::string& keepAs) = 0;
   // Removes the item from the folder at once (a new item never saved is
   // just dropped). Throws ContactsError naming the item when it cannot be
   // removed or has been deleted already.

@@ -137,6 +137,18 @@ class FaultyItem : public WatchedItem {
     changed_ = false;
   }
 
+  bool SaveKeepingOld(const std::string& keepAs) override {
+    const std::string what = "save of " + inner_->Describe();
+    if (changed_) {
+      plan_.BeforeWrite(what);
+    } else {
+      plan_.RefuseAfterCrash(what);
+    }
+    const bool written = inner_->SaveKeepingOld(keepAs);
+    changed_ = false;
+    return written;
+  }
+
   void Delete() override {
     const std::string what = "delete of " + inner_->Describe();
     if (unsaved_) {

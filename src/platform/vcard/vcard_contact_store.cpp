@@ -335,19 +335,30 @@ class VCardItem : public ContactItem {
     }
   }
 
-  void Save() override {
+  void Save() override { SaveKeeping(nullptr); }
+
+  bool SaveKeepingOld(const std::string& keepAs) override {
+    if (!entry_ && !deleted_) {
+      throw ContactsError("Cannot back up " + Describe() + ": it is not in the folder yet");
+    }
+    return SaveKeeping(&keepAs);
+  }
+
+  // Save(), keeping the file as it was under `*keepAs` when one is given;
+  // whether the file was written.
+  bool SaveKeeping(const std::string* keepAs) {
     if (deleted_) {
       throw ContactsError("Cannot save " + Describe() + ": it has been deleted");
     }
     if (!entry_) {
       SaveNew();
-      return;
+      return true;
     }
     if (entry_->deleted) {
       throw ContactsError("Cannot save " + folder_->Shown(*entry_) + ": it has been deleted");
     }
     if (!edited_) {
-      return;
+      return false;
     }
     if (baseRevision_ != entry_->revision) {
       // Saved through another handle meanwhile: apply this handle's changes
@@ -365,7 +376,7 @@ class VCardItem : public ContactItem {
     // whose properties were all written unchanged, is no change.
     if (Write(*edited_) == Write(*base_)) {
       Settle(base_);
-      return;
+      return false;
     }
     const int dir = folder_->handle->get();
     const std::string& path = folder_->WritePath(*entry_);
@@ -376,6 +387,9 @@ class VCardItem : public ContactItem {
                           " was changed or removed by another program since it was read; "
                           "it was not overwritten");
     }
+    if (keepAs) {
+      KeepFileAs(dir, path, now->mode, *keepAs, folder_->random, shown);
+    }
     Card card = *edited_;
     PrepareForWriting(card, [this] { return NewUid(folder_->random); });
     Date(card);
@@ -383,6 +397,7 @@ class VCardItem : public ContactItem {
     WriteFileAtomically(dir, path, content, true, now->mode, folder_->random, shown);
     folder_->Replace(*entry_, *base_, card, content, WrittenState(dir, path, shown));
     Settle(std::make_shared<const Card>(std::move(card)));
+    return true;
   }
 
   void Delete() override {

@@ -262,6 +262,19 @@ bool WriteFileAtomically(int folder, const std::string& target, std::string_view
   return true;
 }
 
+void KeepFileAs(int folder, const std::string& path, mode_t mode, const std::string& keepAs,
+                std::mt19937_64& random, const std::string& shown) {
+  if (S_ISREG(mode) && ::linkat(folder, path.c_str(), AT_FDCWD, keepAs.c_str(), 0) == 0) {
+    return;
+  }
+  try {
+    const FileContent content = ReadWholeFile(folder, path, shown);
+    WriteFileAtomically(AT_FDCWD, keepAs, content.bytes, true, mode, random, keepAs);
+  } catch (const ContactsError& error) {
+    throw ContactsError("Cannot back up contact card " + shown + ": " + error.what());
+  }
+}
+
 bool RemoveLeftoverTemporary(int folder, const std::string& name) {
   const std::string_view view = name;
   if (view.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||

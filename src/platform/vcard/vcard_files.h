@@ -75,6 +75,18 @@ inline bool WriteFileAtomically(const std::string& target, std::string_view cont
   return WriteFileAtomically(AT_FDCWD, target, content, replace, mode, random, shown);
 }
 
+// Gives the file `path` (relative to the folder open as the descriptor
+// `folder`; `mode`: its state's mode) the further name `keepAs` (relative to
+// the working folder): a hard link, which copies nothing and keeps the file
+// as it now is for as long as it is only ever replaced, never written into,
+// as WriteFileAtomically does. Where no link can be made (another file
+// system, one without hard links, a file that is not a plain file), writes
+// a copy there, with the same permissions. A `keepAs` that exists already
+// is replaced. Throws ContactsError naming `shown`, the file as messages
+// name it, when neither can be done.
+void KeepFileAs(int folder, const std::string& path, mode_t mode, const std::string& keepAs,
+                std::mt19937_64& random, const std::string& shown);
+
 // Removes the entry `name` of the folder open as the descriptor `folder`
 // when it is a temporary file that WriteFileAtomically made and a killed
 // process left behind: named as those files are, a plain file, and unchanged

@@ -233,6 +233,38 @@ TEST_F(VCardFolderTest, SavesReplaceFilesAtomicallyAndLeftoversAreCleanedUp) {
   EXPECT_EQ(Entries(folder_), expected);
 }
 
+// A save that keeps the old file leaves it, as it was, under the name asked
+// for: the very file (no copy) on the card's own file system, a copy with its
+// permissions on another one (/dev/shm, where it is another file system).
+// A save that writes nothing keeps nothing.
+TEST_F(VCardFolderTest, SaveKeepingOldKeepsTheReplacedFileAsItWas) {
+  struct stat card {};
+  Put("ann.vcf", Card("Ann"));
+  fs::permissions(In("ann.vcf"), fs::perms::owner_read | fs::perms::owner_write);
+  ::stat(In("ann.vcf").c_str(), &card);
+  std::vector<std::pair<std::string, bool>> cases = {{dir_ / "kept-here.vcf", true}};
+  struct stat shm {};
+  if (::stat("/dev/shm", &shm) == 0 && shm.st_dev != card.st_dev && ::access("/dev/shm", W_OK) == 0)
+    cases.push_back({"/dev/shm/twinbook-kept-" + std::to_string(::getpid()) + ".vcf", false});
+  for (const auto& [keepAs, sameFile] : cases) {
+    SCOPED_TRACE(keepAs);
+    const std::string before = ReadFile(In("ann.vcf"));
+    ::stat(In("ann.vcf").c_str(), &card);
+    auto item = Open()->Item(1);
+    EXPECT_FALSE(item->SaveKeepingOld(keepAs));
+    EXPECT_FALSE(fs::exists(keepAs));
+    item->Set(P::NickName, item->Get(P::NickName) + "A");
+    EXPECT_TRUE(item->SaveKeepingOld(keepAs));
+    struct stat kept {};
+    ASSERT_EQ(::stat(keepAs.c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_ino == card.st_ino, sameFile);
+    EXPECT_EQ(kept.st_mode, card.st_mode);
+    EXPECT_EQ(ReadFile(keepAs), before);
+    EXPECT_NE(ReadFile(In("ann.vcf")), before);
+    fs::remove(keepAs);
+  }
+}
+
 // Find against a plain scan, through the folder's index over a fixed random
 // walk of changes (some left unsaved, which Find must not see yet), then from
 // storage. Each filter, with # for a User3 value, and what it says in plain code.
