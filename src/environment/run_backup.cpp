@@ -256,19 +256,16 @@ void RunBackup::BeforeDatabaseWrite() {
   }
 }
 
-CardChange& RunBackup::Card(const std::string& name) {
-  auto [it, added] = cardIndex_.emplace(name, cards_.size());
-  if (added) {
-    cards_.push_back(CardChange{name});
-  }
-  return cards_[it->second];
+RunBackup::CardDone& RunBackup::Card(const std::string& name) {
+  return cards_.try_emplace(name, CardDone{static_cast<std::uint32_t>(cards_.size())})
+      .first->second;
 }
 
 std::optional<std::string> RunBackup::PlaceToKeep(const std::string& name) {
   if (folder_.empty()) {
     Start();
   }
-  const CardChange& card = Card(name);
+  const CardDone& card = Card(name);
   if (card.copied || card.created) {
     return std::nullopt;
   }
@@ -297,7 +294,7 @@ void RunBackup::CardWritten(const std::string& name, bool created) {
   if (folder_.empty()) {
     Start();
   }
-  CardChange& card = Card(name);
+  CardDone& card = Card(name);
   bool& flag = created ? card.created : card.changed;
   if (!flag) {
     flag = true;
@@ -306,7 +303,8 @@ void RunBackup::CardWritten(const std::string& name, bool created) {
 }
 
 void RunBackup::CardDeleted(const std::string& name, const std::string& deletedAs) {
-  Card(name).deletedAs = deletedAs;
+  Card(name);
+  deletedAs_[name] = deletedAs;
   AddToRecord(Line({"Deleted", name, deletedAs}));
 }
 
@@ -322,18 +320,34 @@ void RunBackup::WriteRecordHead() {
 }
 
 void RunBackup::WriteRecordTail() {
-  std::string text = Line({"Finished", StampOf(std::chrono::system_clock::now()).shown});
+  // Written a piece at a time, not held whole: a run may have rewritten
+  // every card. "Finished" comes last, so that a record cut short on the way
+  // reads as a run whose writing was not over.
+  constexpr size_t kPiece = 64 * 1024;
+  std::vector<const std::pair<const std::string, CardDone>*> inOrder;
+  inOrder.reserve(cards_.size());
+  for (const auto& card : cards_) {
+    inOrder.push_back(&card);
+  }
+  std::sort(inOrder.begin(), inOrder.end(),
+            [](const auto* a, const auto* b) { return a->second.order < b->second.order; });
+  std::string text;
+  for (const auto* card : inOrder) {
+    const std::string& name = card->first;
+    text += Line({"Card after", name, CardFingerprint(files_, contactsPath_ + "/" + name)});
+    if (const auto deleted = deletedAs_.find(name); deleted != deletedAs_.end()) {
+      const std::string path = std::string(kDeletedCardsFolder) + "/" + deleted->second;
+      text += Line({"Card after", path, CardFingerprint(files_, contactsPath_ + "/" + path)});
+    }
+    if (text.size() >= kPiece) {
+      AddToRecord(text);
+      text.clear();
+    }
+  }
   text += Line(
       {"PhoneBook after", inner_.databases.OpenDatabase(phoneBookPath_)->ContentFingerprint()});
   text += Line({"Sync after", inner_.databases.OpenDatabase(syncPath_)->ContentFingerprint()});
-  for (const CardChange& card : cards_) {
-    text +=
-        Line({"Card after", card.name, CardFingerprint(files_, contactsPath_ + "/" + card.name)});
-    if (card.deletedAs) {
-      const std::string deleted = std::string(kDeletedCardsFolder) + "/" + *card.deletedAs;
-      text += Line({"Card after", deleted, CardFingerprint(files_, contactsPath_ + "/" + deleted)});
-    }
-  }
+  text += Line({"Finished", StampOf(std::chrono::system_clock::now()).shown});
   AddToRecord(text);
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "environment/settings.h"
@@ -119,7 +121,15 @@ class RunBackup {
 
  private:
   void Start();
-  CardChange& Card(const std::string& name);
+  // What the run did to one card. Kept per card of a run that may rewrite
+  // every card, so kept small: deletions, which are few, are kept apart.
+  struct CardDone {
+    std::uint32_t order = 0;  // when the run first touched it
+    bool copied = false;
+    bool created = false;
+    bool changed = false;
+  };
+  CardDone& Card(const std::string& name);
   // The record is written as the run goes, each card after its write, so
   // that the backup of a run that was ended by Quit or killed still says what
   // the run wrote; the fingerprints come once its writing is over.
@@ -137,8 +147,8 @@ class RunBackup {
   Platform recording_;
   std::string folder_;   // "" until started
   std::string started_;  // for people: "2026-12-07 16:13:16"
-  std::vector<CardChange> cards_;
-  std::map<std::string, size_t> cardIndex_;
+  std::unordered_map<std::string, CardDone> cards_;
+  std::map<std::string, std::string> deletedAs_;  // by card: its name in .deleted, "" unknown
   bool sealed_ = false;
 };
 
