@@ -1,6 +1,5 @@
 #include "environment/recording_platform.h"
 
-#include <optional>
 #include <string>
 
 #include "environment/run_backup.h"
@@ -98,15 +97,7 @@ class RecordingItem : public WatchedItem {
       return;
     }
     const std::string name = Name();
-    bool written = true;
-    if (const std::optional<std::string> keepAs = backup_.PlaceToKeep(name)) {
-      written = inner_->SaveKeepingOld(*keepAs);
-      if (written) {
-        backup_.CardKept(name);
-      }
-    } else {
-      inner_->Save();
-    }
+    const bool written = inner_->SaveKeepingOld(backup_.PlaceToKeep(name));
     changed_ = false;
     if (written) {
       backup_.CardWritten(name, false);

@@ -256,56 +256,43 @@ void RunBackup::BeforeDatabaseWrite() {
   }
 }
 
-RunBackup::CardDone& RunBackup::Card(const std::string& name) {
-  return cards_.try_emplace(name, CardDone{static_cast<std::uint32_t>(cards_.size())})
-      .first->second;
-}
-
-std::optional<std::string> RunBackup::PlaceToKeep(const std::string& name) {
+std::string RunBackup::PlaceToKeep(const std::string& name) {
   if (folder_.empty()) {
     Start();
-  }
-  const CardDone& card = Card(name);
-  if (card.copied || card.created) {
-    return std::nullopt;
   }
   return folder_ + "/" + kCardsFolder + "/" + name;
 }
 
-void RunBackup::CardKept(const std::string& name) {
-  Card(name).copied = true;
-}
-
 void RunBackup::BeforeCardWrite(const std::string& name) {
-  const std::optional<std::string> keepAs = PlaceToKeep(name);
-  if (!keepAs) {
+  const std::string keepAs = PlaceToKeep(name);
+  if (files_.Exists(keepAs)) {
     return;
   }
   try {
-    files_.Write(*keepAs, files_.Read(contactsPath_ + "/" + name));
+    files_.Write(keepAs, files_.Read(contactsPath_ + "/" + name));
   } catch (const std::exception& error) {
     throw FileError("Cannot make the backup of " + contactsPath_ + "/" + name + " in " + folder_ +
                     ": " + error.what());
   }
-  CardKept(name);
+}
+
+std::string RunBackup::CardAfter(const std::string& relative) {
+  return Line({"Card after", relative, CardFingerprint(files_, contactsPath_ + "/" + relative)});
 }
 
 void RunBackup::CardWritten(const std::string& name, bool created) {
   if (folder_.empty()) {
     Start();
   }
-  CardDone& card = Card(name);
-  bool& flag = created ? card.created : card.changed;
-  if (!flag) {
-    flag = true;
-    AddToRecord(Line({created ? "Created" : "Changed", name}));
-  }
+  AddToRecord(Line({created ? "Created" : "Changed", name}) + CardAfter(name));
 }
 
 void RunBackup::CardDeleted(const std::string& name, const std::string& deletedAs) {
-  Card(name);
-  deletedAs_[name] = deletedAs;
-  AddToRecord(Line({"Deleted", name, deletedAs}));
+  std::string lines = Line({"Deleted", name, deletedAs}) + CardAfter(name);
+  if (!deletedAs.empty()) {
+    lines += CardAfter(std::string(kDeletedCardsFolder) + "/" + deletedAs);
+  }
+  AddToRecord(lines);
 }
 
 void RunBackup::AddToRecord(const std::string& lines) {
@@ -320,35 +307,10 @@ void RunBackup::WriteRecordHead() {
 }
 
 void RunBackup::WriteRecordTail() {
-  // Written a piece at a time, not held whole: a run may have rewritten
-  // every card. "Finished" comes last, so that a record cut short on the way
-  // reads as a run whose writing was not over.
-  constexpr size_t kPiece = 64 * 1024;
-  std::vector<const std::pair<const std::string, CardDone>*> inOrder;
-  inOrder.reserve(cards_.size());
-  for (const auto& card : cards_) {
-    inOrder.push_back(&card);
-  }
-  std::sort(inOrder.begin(), inOrder.end(),
-            [](const auto* a, const auto* b) { return a->second.order < b->second.order; });
-  std::string text;
-  for (const auto* card : inOrder) {
-    const std::string& name = card->first;
-    text += Line({"Card after", name, CardFingerprint(files_, contactsPath_ + "/" + name)});
-    if (const auto deleted = deletedAs_.find(name); deleted != deletedAs_.end()) {
-      const std::string path = std::string(kDeletedCardsFolder) + "/" + deleted->second;
-      text += Line({"Card after", path, CardFingerprint(files_, contactsPath_ + "/" + path)});
-    }
-    if (text.size() >= kPiece) {
-      AddToRecord(text);
-      text.clear();
-    }
-  }
-  text += Line(
-      {"PhoneBook after", inner_.databases.OpenDatabase(phoneBookPath_)->ContentFingerprint()});
-  text += Line({"Sync after", inner_.databases.OpenDatabase(syncPath_)->ContentFingerprint()});
-  text += Line({"Finished", StampOf(std::chrono::system_clock::now()).shown});
-  AddToRecord(text);
+  AddToRecord(Line({"PhoneBook after",
+                    inner_.databases.OpenDatabase(phoneBookPath_)->ContentFingerprint()}) +
+              Line({"Sync after", inner_.databases.OpenDatabase(syncPath_)->ContentFingerprint()}) +
+              Line({"Finished", StampOf(std::chrono::system_clock::now()).shown}));
 }
 
 void RunBackup::Seal() {

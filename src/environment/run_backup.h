@@ -1,12 +1,10 @@
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "environment/settings.h"
@@ -99,21 +97,25 @@ class RunBackup {
   Platform& platform() { return recording_; }
 
   // Called when the run's writing is over, however it ended (except by
-  // Quit): records the fingerprints of what it wrote and removes the oldest
+  // Quit): records the fingerprints of both databases and that the writing
+  // is over, and removes the oldest
   // backups beyond kBackupsKept. Does nothing when nothing was written, or
   // when called again.
   void Seal();
 
   // Called by the wrappers around the stores.
   void BeforeDatabaseWrite();
-  // Copies the card `name` into the backup unless it has been kept or made
-  // by this run already.
+  // Copies the card `name` into the backup unless this run has kept it
+  // there already.
   void BeforeCardWrite(const std::string& name);
-  // Where the card `name` is to be kept before a save replaces it: nullopt
-  // when it has been kept or made by this run already. Starts the backup.
-  std::optional<std::string> PlaceToKeep(const std::string& name);
-  // The card `name` has been kept where PlaceToKeep said.
-  void CardKept(const std::string& name);
+  // Where the card `name` is kept before this run first replaces it (the
+  // backup is started when needed). What this run kept there first is the
+  // card as it was before the run, and must not be replaced.
+  std::string PlaceToKeep(const std::string& name);
+  // Record that the run saved (or made) the card `name`, or deleted it
+  // (moved it to .deleted as `deletedAs`, "" when unknown), each with the
+  // fingerprint of what it left, taken as soon as it is left so that Undo
+  // sees any later change.
   void CardWritten(const std::string& name, bool created);
   void CardDeleted(const std::string& name, const std::string& deletedAs);
   const std::string& contactsPath() const { return contactsPath_; }
@@ -121,18 +123,13 @@ class RunBackup {
 
  private:
   void Start();
-  // What the run did to one card. Kept per card of a run that may rewrite
-  // every card, so kept small: deletions, which are few, are kept apart.
-  struct CardDone {
-    std::uint32_t order = 0;  // when the run first touched it
-    bool copied = false;
-    bool created = false;
-    bool changed = false;
-  };
-  CardDone& Card(const std::string& name);
+  // The record's line of the card file at `relative` (to the contacts
+  // folder) as it now is.
+  std::string CardAfter(const std::string& relative);
   // The record is written as the run goes, each card after its write, so
   // that the backup of a run that was ended by Quit or killed still says what
-  // the run wrote; the fingerprints come once its writing is over.
+  // the run wrote; the databases' fingerprints come once its writing is over.
+  // Nothing is kept per card in memory: a run may rewrite every card.
   void WriteRecordHead();
   void AddToRecord(const std::string& lines);
   void WriteRecordTail();
@@ -147,8 +144,6 @@ class RunBackup {
   Platform recording_;
   std::string folder_;   // "" until started
   std::string started_;  // for people: "2026-12-07 16:13:16"
-  std::unordered_map<std::string, CardDone> cards_;
-  std::map<std::string, std::string> deletedAs_;  // by card: its name in .deleted, "" unknown
   bool sealed_ = false;
 };
 

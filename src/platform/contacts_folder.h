@@ -84,7 +84,9 @@ class ContactItem {
   // save replaces it. Where the file system allows, `keepAs` becomes a
   // second name of the same file, which costs no copy: a save puts a new
   // file in place of the old one, never writing into it, so the old one
-  // stays as it was. Otherwise `keepAs` is written as a copy. Returns
+  // stays as it was. Otherwise `keepAs` is written as a copy. A `keepAs`
+  // that exists already is left as it is, so that what was kept first (the
+  // item as it was before a run's first save of it) stays. Returns
   // whether the file was replaced (and so kept); false when the save wrote
   // nothing. Throws ContactsError as Save() does, and naming `keepAs` when
   // it cannot be made; the item's file is then left as it was.

@@ -264,12 +264,14 @@ bool WriteFileAtomically(int folder, const std::string& target, std::string_view
 
 void KeepFileAs(int folder, const std::string& path, mode_t mode, const std::string& keepAs,
                 std::mt19937_64& random, const std::string& shown) {
-  if (S_ISREG(mode) && ::linkat(folder, path.c_str(), AT_FDCWD, keepAs.c_str(), 0) == 0) {
-    return;
+  if (S_ISREG(mode)) {
+    if (::linkat(folder, path.c_str(), AT_FDCWD, keepAs.c_str(), 0) == 0 || errno == EEXIST) {
+      return;
+    }
   }
   try {
     const FileContent content = ReadWholeFile(folder, path, shown);
-    WriteFileAtomically(AT_FDCWD, keepAs, content.bytes, true, mode, random, keepAs);
+    WriteFileAtomically(AT_FDCWD, keepAs, content.bytes, false, mode, random, keepAs);
   } catch (const ContactsError& error) {
     throw ContactsError("Cannot back up contact card " + shown + ": " + error.what());
   }

@@ -236,7 +236,7 @@ TEST_F(VCardFolderTest, SavesReplaceFilesAtomicallyAndLeftoversAreCleanedUp) {
 // A save that keeps the old file leaves it, as it was, under the name asked
 // for: the very file (no copy) on the card's own file system, a copy with its
 // permissions on another one (/dev/shm, where it is another file system).
-// A save that writes nothing keeps nothing.
+// A save that writes nothing keeps nothing; a later one keeps the first.
 TEST_F(VCardFolderTest, SaveKeepingOldKeepsTheReplacedFileAsItWas) {
   struct stat card {};
   Put("ann.vcf", Card("Ann"));
@@ -261,6 +261,9 @@ TEST_F(VCardFolderTest, SaveKeepingOldKeepsTheReplacedFileAsItWas) {
     EXPECT_EQ(kept.st_mode, card.st_mode);
     EXPECT_EQ(ReadFile(keepAs), before);
     EXPECT_NE(ReadFile(In("ann.vcf")), before);
+    item->Set(P::NickName, item->Get(P::NickName) + "A");
+    EXPECT_TRUE(item->SaveKeepingOld(keepAs));
+    EXPECT_EQ(ReadFile(keepAs), before);
     fs::remove(keepAs);
   }
 }
