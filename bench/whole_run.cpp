@@ -487,6 +487,11 @@ const fs::path& StoreTemplates::Unchanged(int contactsPerSide, Indexes indexes, 
     std::string note;
     if (RunChangesNothing(data, &afterFirstRun)) {
       note = "in step after a first run";
+      // The first run's backup is moved aside, not removed: an unchanged run
+      // never reads it, copying it would double every copy of these stores,
+      // and removing it would free a file for every card just before the
+      // runs measured (see the copies in run_benchmarks.cpp).
+      fs::rename(data / "Backups", base / "Backups of the first run");
     } else {
       fs::remove_all(data);
       WriteInStepStores(data.string(), contactsPerSide);

@@ -12,6 +12,7 @@
 
 #include "environment/run_context.h"
 #include "platform/platform.h"
+#include "platform/qt/qt_file_system.h"
 #include "platform/sqlite/sqlite_database.h"
 #include "platform/vcard/vcard_contact_store.h"
 
@@ -72,9 +73,9 @@ class AnsweringView : public UserView {
 
 // One run of the program, as the Start button makes it, over the stores of a
 // Data folder (PhoneBook.mdb, Twinbook.mdb, SyncLog.txt, Contacts): the real
-// SQLite and vCard stores, the manager off, and capacity limits so high that
-// they never stop the run. Each WholeRun starts with nothing cached, as the
-// program does when it has just been started.
+// SQLite and vCard stores, the run's backup (in Data/Backups) and its lock,
+// the manager off, and capacity limits so high that they never stop the run. Each WholeRun starts
+// with nothing cached, as the program does when it has just been started.
 class WholeRun {
  public:
   explicit WholeRun(const std::filesystem::path& dataFolder);
@@ -90,7 +91,8 @@ class WholeRun {
   VCardContactStore contacts_;
   MemorySettings settings_;
   NoLauncher launcher_;
-  Platform platform_{databases_, contacts_, settings_, launcher_};
+  LocalFileSystem files_;
+  Platform platform_{databases_, contacts_, settings_, launcher_, &files_};
   RunState state_;
   RunContext context_{state_, view, platform_};
 };
