@@ -1,5 +1,6 @@
 #include "environment/recording_platform.h"
 
+#include <stdexcept>
 #include <string>
 
 #include "environment/run_backup.h"
@@ -104,16 +105,11 @@ class RecordingItem : public WatchedItem {
     }
   }
 
-  // Kept where the caller asks; the run's backup then gets a copy of its own.
+  // The run's backup is what keeps the cards a run replaces; nothing above
+  // it keeps cards of its own.
   bool SaveKeepingOld(const std::string& keepAs) override {
-    const std::string name = Name();
-    backup_.BeforeCardWrite(name);
-    const bool written = inner_->SaveKeepingOld(keepAs);
-    changed_ = false;
-    if (written) {
-      backup_.CardWritten(name, false);
-    }
-    return written;
+    throw std::logic_error("Cannot keep " + Describe() + " as " + keepAs +
+                           ": a recorded run's backup keeps its cards");
   }
 
   void Delete() override {
