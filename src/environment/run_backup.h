@@ -98,9 +98,8 @@ class RunBackup {
 
   // Called when the run's writing is over, however it ended (except by
   // Quit): records the fingerprints of both databases and that the writing
-  // is over, and removes the oldest
-  // backups beyond kBackupsKept. Does nothing when nothing was written, or
-  // when called again.
+  // is over, and removes the oldest backups beyond kBackupsKept. Does
+  // nothing when nothing was written, or when called again.
   void Seal();
 
   // Called by the wrappers around the stores.

@@ -88,8 +88,9 @@ class ContactItem {
   // that exists already is left as it is, so that what was kept first (the
   // item as it was before a run's first save of it) stays. Returns
   // whether the file was replaced (and so kept); false when the save wrote
-  // nothing. Throws ContactsError as Save() does, and naming `keepAs` when
-  // it cannot be made; the item's file is then left as it was.
+  // nothing. Throws ContactsError as Save() does, and when the file cannot
+  // be kept (the message names the item); the item's file is then left as
+  // it was.
   virtual bool SaveKeepingOld(const std::string& keepAs) = 0;
   // Removes the item from the folder at once (a new item never saved is
   // just dropped). Throws ContactsError naming the item when it cannot be

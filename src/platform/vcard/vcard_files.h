@@ -82,8 +82,8 @@ inline bool WriteFileAtomically(const std::string& target, std::string_view cont
 // as WriteFileAtomically does. Where no link can be made (another file
 // system, one without hard links, a file that is not a plain file), writes
 // a copy there, with the same permissions. A `keepAs` that exists already
-// is left as it is: what was kept there first stays. Throws ContactsError naming `shown`, the file
-// as messages name it, when neither can be done.
+// is left as it is: what was kept there first stays. Throws ContactsError
+// naming `shown`, the file as messages name it, when neither can be done.
 void KeepFileAs(int folder, const std::string& path, mode_t mode, const std::string& keepAs,
                 std::mt19937_64& random, const std::string& shown);
 
