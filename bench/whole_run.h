@@ -74,8 +74,9 @@ class AnsweringView : public UserView {
 // One run of the program, as the Start button makes it, over the stores of a
 // Data folder (PhoneBook.mdb, Twinbook.mdb, SyncLog.txt, Contacts): the real
 // SQLite and vCard stores, the run's backup (in Data/Backups) and its lock,
-// the manager off, and capacity limits so high that they never stop the run. Each WholeRun starts
-// with nothing cached, as the program does when it has just been started.
+// the manager off, and capacity limits so high that they never stop the run.
+// Each WholeRun starts with nothing cached, as the program does when it has
+// just been started.
 class WholeRun {
  public:
   explicit WholeRun(const std::filesystem::path& dataFolder);

@@ -126,24 +126,14 @@ class FaultyItem : public WatchedItem {
       : WatchedItem(std::move(inner), isNew), plan_(plan) {}
 
   void Save() override {
-    const std::string what = "save of " + inner_->Describe();
-    if (unsaved_ || changed_) {
-      plan_.BeforeWrite(what);
-    } else {
-      plan_.RefuseAfterCrash(what);
-    }
+    BeforeSave();
     inner_->Save();
     unsaved_ = false;
     changed_ = false;
   }
 
   bool SaveKeepingOld(const std::string& keepAs) override {
-    const std::string what = "save of " + inner_->Describe();
-    if (changed_) {
-      plan_.BeforeWrite(what);
-    } else {
-      plan_.RefuseAfterCrash(what);
-    }
+    BeforeSave();
     const bool written = inner_->SaveKeepingOld(keepAs);
     changed_ = false;
     return written;
@@ -160,6 +150,17 @@ class FaultyItem : public WatchedItem {
   }
 
  private:
+  // A save that writes is a write of the plan; one that writes nothing is
+  // refused only after the crash.
+  void BeforeSave() {
+    const std::string what = "save of " + inner_->Describe();
+    if (unsaved_ || changed_) {
+      plan_.BeforeWrite(what);
+    } else {
+      plan_.RefuseAfterCrash(what);
+    }
+  }
+
   CrashPlan& plan_;
 };
 
