@@ -258,6 +258,28 @@ bool IsUsageType(std::string_view type) {
          EqualsIgnoringCase(type, "WORK") || EqualsIgnoringCase(type, "OTHER");
 }
 
+// The words of one TYPE value, which may itself be a comma list (2.1's bare
+// "PREF,", a quoted "home,x400"), without blanks around them and without
+// empty ones: the words Line::HasType tests.
+std::vector<std::string_view> TypeWords(std::string_view value) {
+  std::vector<std::string_view> words;
+  for (size_t start = 0; start <= value.size();) {
+    const size_t end = std::min(value.find(',', start), value.size());
+    std::string_view word = value.substr(start, end - start);
+    while (!word.empty() && (word.front() == ' ' || word.front() == '\t')) {
+      word.remove_prefix(1);
+    }
+    while (!word.empty() && (word.back() == ' ' || word.back() == '\t')) {
+      word.remove_suffix(1);
+    }
+    if (!word.empty()) {
+      words.push_back(word);
+    }
+    start = end + 1;
+  }
+  return words;
+}
+
 std::string EmailKind(const Line& line) {
   if (line.HasType("INTERNET")) {
     return "SMTP";
@@ -266,9 +288,11 @@ std::string EmailKind(const Line& line) {
     if (!EqualsIgnoringCase(param.name, "TYPE")) {
       continue;
     }
-    for (const std::string& type : param.values) {
-      if (!type.empty() && !IsUsageType(type)) {
-        return AsciiUpper(type);
+    for (const std::string& value : param.values) {
+      for (const std::string_view type : TypeWords(value)) {
+        if (!IsUsageType(type)) {
+          return AsciiUpper(type);
+        }
       }
     }
   }
@@ -287,9 +311,20 @@ Line& EmailLineForWriting(Card& card) {
 void WriteEmailKind(Card& card, const std::string& kind) {
   Line& line = EmailLineForWriting(card);
   for (Param& param : line.params) {
-    if (EqualsIgnoringCase(param.name, "TYPE")) {
-      std::erase_if(param.values, [](const std::string& t) { return !IsUsageType(t); });
+    if (!EqualsIgnoringCase(param.name, "TYPE")) {
+      continue;
     }
+    // Only the kind goes: a preference ("PREF" in a list) still decides
+    // which address is the first.
+    std::vector<std::string> kept;
+    for (const std::string& value : param.values) {
+      for (const std::string_view type : TypeWords(value)) {
+        if (IsUsageType(type)) {
+          kept.emplace_back(type);
+        }
+      }
+    }
+    param.values = std::move(kept);
   }
   std::erase_if(line.params, [](const Param& p) {
     return EqualsIgnoringCase(p.name, "TYPE") && p.values.empty();

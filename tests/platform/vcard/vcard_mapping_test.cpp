@@ -212,6 +212,7 @@ TEST(VCardMappingTest, TheFirstOrPreferredEmailIsEmailOneAndWritesGoThere) {  //
       {"EMAIL;PREF=2:a@x\r\nEMAIL;PREF=1:b@x\r\nEMAIL;TYPE=pref:c@x\r\n", "b@x", "SMTP"},
       {"EMAIL;INTERNET:a@x\r\nEMAIL;PREF;INTERNET:b@x\r\n", "b@x", "SMTP"},
       {"EMAIL;TYPE=X400;TYPE=work:/c=us/o=acme/\r\n", "/c=us/o=acme/", "X400"},
+      {"EMAIL:a@x\r\nEMAIL;TYPE=\"pref, x400\":b@x\r\n", "b@x", "X400"},
       {"", "", ""},
   };  // clang-format on
   for (const auto& c : cases) {
