@@ -1,7 +1,7 @@
 // Whole runs over generated stores on disk, each timed beside the floor of
 // the work it cannot avoid, measured on the same disk in the same process:
 //
-//   twinbook_bench [--with-100k] [Google Benchmark flags]
+//   twinbook_bench [--with-100k] [--rounds=N] [Google Benchmark flags]
 //
 // Every size (1,000, 10,000 and 30,000 contacts per side; 100,000 too with
 // --with-100k) is measured over stores made both ways: with the ContactID
@@ -11,8 +11,11 @@
 // so all unchanged runs of one size share one copy, and its floor is reading
 // every byte of the three stores. The two of each pair are timed in turn,
 // first one then the other first, so that each follows the other's work on
-// the disk equally often. At the end the medians and the ratios that matter
-// are printed, each beside its target.
+// the disk equally often. The whole set runs in rounds (three unless told),
+// each timing every benchmark once, so that a slow spell of the disk or the
+// machine, which lasts minutes, falls on one measurement of several sizes
+// rather than on every measurement of one size. At the end the medians and
+// the ratios that matter are printed, each beside its target.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -21,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -238,30 +242,42 @@ void PrintSummary(const std::vector<int>& sizes) {
 int main(int argc, char** argv) {
   using namespace twinbook::bench;
   std::vector<int> sizes = {1000, 10000, 30000};
+  int rounds = 3;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--with-100k") == 0) {
       sizes.push_back(100000);
+    } else if (std::strncmp(argv[i], "--rounds=", 9) == 0) {
+      rounds = std::atoi(argv[i] + 9);
+      if (rounds < 1) {
+        std::fprintf(stderr, "twinbook_bench: --rounds needs a whole number above 0\n");
+        return 1;
+      }
     } else {
       args.push_back(argv[i]);
     }
   }
-  for (int contacts : sizes) {
-    for (twinbook::bench::Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
-      for (Kind kind : {Kind::First, Kind::Unchanged}) {
-        const std::string name = std::string(kind == Kind::First ? "FirstRun/" : "UnchangedRun/") +
-                                 NameOf(indexes) + "/" + std::to_string(contacts);
-        benchmark::RegisterBenchmark(name.c_str(),
-                                     [kind, indexes, contacts](benchmark::State& state) {
-                                       try {
-                                         TimeRuns(state, kind, indexes, contacts);
-                                       } catch (const std::exception& error) {
-                                         state.SkipWithError(error.what());
-                                       }
-                                     })
-            ->Iterations(1)
-            ->UseManualTime()
-            ->Unit(benchmark::kMillisecond);
+  // A round is the whole set registered once more: the library runs its
+  // benchmarks in the order they were registered, and cannot be started twice.
+  for (int round = 1; round <= rounds; ++round) {
+    for (int contacts : sizes) {
+      for (twinbook::bench::Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
+        for (Kind kind : {Kind::First, Kind::Unchanged}) {
+          const std::string name =
+              std::string(kind == Kind::First ? "FirstRun/" : "UnchangedRun/") + NameOf(indexes) +
+              "/" + std::to_string(contacts) + "/round:" + std::to_string(round);
+          benchmark::RegisterBenchmark(name.c_str(),
+                                       [kind, indexes, contacts](benchmark::State& state) {
+                                         try {
+                                           TimeRuns(state, kind, indexes, contacts);
+                                         } catch (const std::exception& error) {
+                                           state.SkipWithError(error.what());
+                                         }
+                                       })
+              ->Iterations(1)
+              ->UseManualTime()
+              ->Unit(benchmark::kMillisecond);
+        }
       }
     }
   }
