@@ -13,11 +13,12 @@
 // in turn, one first and then the other, so that each follows the other
 // equally often. A first run goes before its floor, at least a minute after
 // the last floor: the floors free an inode for every card they replace,
-// which slows the making of files for a minute (see TimeRuns). The whole set runs in rounds (three
-// unless told), each timing every benchmark once, so that a slow spell of the disk or the machine,
-// which lasts minutes, falls on one measurement of several sizes rather than on every measurement
-// of one size. At the end the medians and the ratios that matter are printed, each beside its
-// target.
+// which slows the making of files for a minute (see TimeRuns). The whole
+// set runs in rounds (three unless told), each timing every benchmark once,
+// so that a slow spell of the disk or the machine, which lasts minutes,
+// falls on one measurement of several sizes rather than on every
+// measurement of one size. At the end the medians and the ratios that
+// matter are printed, each beside its target.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -173,9 +174,9 @@ void TimeRuns(benchmark::State& state, Kind kind, Indexes indexes, int contacts)
       // The floor renames a new file over every card, which frees the old
       // one; the run keeps the old card in its backup and frees nothing.
       // Without a journal, ext4 passes over every inode freed in the last
-      // minute each time it makes a file, so a run timed after a
-      // floor would pay for the floor's work: the run goes first, and
-      // waits until the last floor's inodes are no longer recent.
+      // minute each time it makes a file, so a run timed after a floor
+      // would pay for the floor's work: the run goes first, and waits
+      // until the last floor's inodes are no longer recent.
       WaitUntilFreedInodesAreOld();
       timeRun();
       ::sync();
