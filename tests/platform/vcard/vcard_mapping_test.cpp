@@ -54,6 +54,11 @@ Values Phones(const Card& card) {
   return phones;
 }
 
+TEST(VCardMappingTest, ACardWithoutVersionUidOrNameIsSavedAsThreeZeroWithThem) {
+  EXPECT_EQ(Prepared(Parse("BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n")),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nUID:new-uid\r\nN:;;;;\r\nEND:VCARD\r\n");
+}
+
 TEST(VCardMappingTest, TelLinesGoToPhonePropertiesAndWrittenOnesAreTyped) {
   const std::pair<const char*, Values> cases[] = {
       // clang-format off
