@@ -594,6 +594,17 @@ bool Line::HasType(std::string_view upperType) const {
   return false;
 }
 
+std::vector<std::string_view> TypeWords(std::string_view value) {
+  std::vector<std::string_view> words;
+  ForEachPart(value, ',', false, [&](std::string_view part) {
+    if (const std::string_view word = Trim(part); !word.empty()) {
+      words.push_back(word);
+    }
+    return true;
+  });
+  return words;
+}
+
 const Line* Card::First(std::string_view upperName) const {
   for (const Line& line : lines) {
     if (!line.opaque && line.Is(upperName)) {

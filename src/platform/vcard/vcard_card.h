@@ -92,6 +92,11 @@ struct Line {
   bool operator==(const Line&) const = default;
 };
 
+// The words of one TYPE value, which may itself be a comma list (2.1's bare
+// "PREF,", a quoted "home,x400"): the words HasType compares, without the
+// blanks around them, empty ones left out.
+std::vector<std::string_view> TypeWords(std::string_view value);
+
 enum class Version { k21, k30, k40 };
 
 struct Card {

@@ -258,28 +258,6 @@ bool IsUsageType(std::string_view type) {
          EqualsIgnoringCase(type, "WORK") || EqualsIgnoringCase(type, "OTHER");
 }
 
-// The words of one TYPE value, which may itself be a comma list (2.1's bare
-// "PREF,", a quoted "home,x400"), without blanks around them and without
-// empty ones: the words Line::HasType tests.
-std::vector<std::string_view> TypeWords(std::string_view value) {
-  std::vector<std::string_view> words;
-  for (size_t start = 0; start <= value.size();) {
-    const size_t end = std::min(value.find(',', start), value.size());
-    std::string_view word = value.substr(start, end - start);
-    while (!word.empty() && (word.front() == ' ' || word.front() == '\t')) {
-      word.remove_prefix(1);
-    }
-    while (!word.empty() && (word.back() == ' ' || word.back() == '\t')) {
-      word.remove_suffix(1);
-    }
-    if (!word.empty()) {
-      words.push_back(word);
-    }
-    start = end + 1;
-  }
-  return words;
-}
-
 std::string EmailKind(const Line& line) {
   if (line.HasType("INTERNET")) {
     return "SMTP";
