@@ -18,7 +18,8 @@
 // so that a slow spell of the disk or the machine, which lasts minutes,
 // falls on one measurement of several sizes rather than on every
 // measurement of one size. At the end the medians and the ratios that
-// matter are printed, each beside its target.
+// matter are printed, each beside its target, and under each ratio between
+// sizes the same ratio of the floors.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -229,6 +230,14 @@ std::vector<double> Ratios(const Measured& measured) {
   return ratios;
 }
 
+// A ratio shown beside the verdicts, without a target of its own.
+void PrintAside(const char* what, double value) {
+  if (!(value > 0) || std::isinf(value)) {
+    return;
+  }
+  std::printf("    %-50s %6.2f\n", what, value);
+}
+
 void PrintVerdict(const char* what, double value, double target) {
   if (!(value > 0) || std::isinf(value)) {
     std::printf("  %-52s not measured\n", what);
@@ -258,6 +267,9 @@ void PrintSummary(const std::vector<int>& sizes) {
   auto run = [](Kind kind, Indexes indexes, int contacts) {
     return Median(Results()[ResultKey{kind, indexes, contacts}].runMs);
   };
+  auto floorOf = [](Kind kind, Indexes indexes, int contacts) {
+    return Median(Results()[ResultKey{kind, indexes, contacts}].floorMs);
+  };
   for (Indexes indexes : {Indexes::Kept, Indexes::Dropped}) {
     std::printf("\n%s:\n", NameOf(indexes));
     for (int contacts : sizes) {
@@ -270,6 +282,10 @@ void PrintSummary(const std::vector<int>& sizes) {
                                  " run, " + std::to_string(contacts) + " / 10000";
         PrintVerdict(what.c_str(), run(kind, indexes, contacts) / run(kind, indexes, 10000),
                      target);
+        // How the floor itself grows on this disk: the share of the growth
+        // that no program doing the same work could avoid.
+        PrintAside("its floor, the same sizes",
+                   floorOf(kind, indexes, contacts) / floorOf(kind, indexes, 10000));
       }
     }
     PrintVerdict("first run at 10000 / its floor",
