@@ -14,7 +14,7 @@
 // equally often. A first run goes before its floor, at least a minute after
 // the last floor: the floors free an inode for every card they replace,
 // which slows the making of files for a minute (see TimeRuns). The whole set
-// runs in rounds (three unless told), each timing every benchmark once (the
+// runs in rounds (five unless told), each timing every benchmark once (the
 // stores with indexes first in odd rounds, without in even ones, so that
 // neither always follows the other's floor), so that a slow spell of the
 // disk or the machine, which lasts minutes, falls on one measurement of
@@ -303,7 +303,7 @@ void PrintSummary(const std::vector<int>& sizes) {
 int main(int argc, char** argv) {
   using namespace twinbook::bench;
   std::vector<int> sizes = {1000, 10000, 30000};
-  int rounds = 3;
+  int rounds = 5;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--with-100k") == 0) {
